@@ -1,0 +1,106 @@
+// `reel --describe` as a user runs it: a process, arguments, two streams and an exit status.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string mediaPath(const std::string& name) {
+    const char* dir = std::getenv("REEL_TEST_MEDIA");
+    return std::string(dir ? dir : "test-media") + "/" + name;
+}
+
+struct Result {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+Result reel(std::vector<std::string> args) {
+    const char* binary = std::getenv("REEL_BINARY");
+    args.insert(args.begin(), binary ? binary : "reel");
+    const std::string outPath = testing::TempDir() + "reel-out", errPath = testing::TempDir() + "reel-err";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (!freopen(outPath.c_str(), "w", stdout) || !freopen(errPath.c_str(), "w", stderr)) _exit(127);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    Result run;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = slurp(outPath);
+    run.err = slurp(errPath);
+    return run;
+}
+
+int countLines(const std::string& text) {
+    int lines = 0;
+    for (char c : text) lines += c == '\n';
+    return lines;
+}
+
+}  // namespace
+
+TEST(DescribeCommand, GoodFilesComeOutAndBadOnesAreNamed) {
+    const std::string odd = mediaPath("-dash 'quote' \"dq\" sp ace.mp4");
+    const Result run = reel({"--describe", mediaPath("mpeg4_mp3.mp4"), mediaPath("empty.mov"), mediaPath("dir.avi"),
+                          mediaPath("fifo.mp4"), mediaPath("clip.mkv"), mediaPath("noext"), odd,
+                          mediaPath("dx50_mp3.avi")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(countLines(run.out), 3) << run.out;
+    EXPECT_EQ(countLines(run.err), 5) << run.err;
+    // Each good file in order, with the nine keys in the playlist's order.
+    const std::string first = run.out.substr(0, run.out.find('\n'));
+    EXPECT_EQ(first.find("{\"rate\":\"25\",\"name\":"), 0u) << first;
+    for (const char* key : {"standard", "type", "audioType", "length", "seconds", "size", "originalSize"})
+        EXPECT_NE(first.find(std::string("\"") + key + "\":"), std::string::npos) << key;
+    EXPECT_NE(run.out.find("sp ace.mp4"), std::string::npos);
+    EXPECT_NE(run.out.find("\\\"dq\\\""), std::string::npos) << "quotes in names are escaped";
+    EXPECT_LT(run.out.find("mpeg4_mp3.mp4"), run.out.find("dx50_mp3.avi"));
+    for (const char* skipped : {"empty.mov", "dir.avi", "fifo.mp4", "clip.mkv", "noext"})
+        EXPECT_NE(run.err.find(skipped), std::string::npos) << skipped;
+}
+
+TEST(DescribeCommand, AllGoodMeansSuccessAndQuietStderr) {
+    const Result run = reel({"--describe", mediaPath("pal.dv")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(countLines(run.out), 1);
+    EXPECT_EQ(run.err, "");
+
+    const Result verbose = reel({"--describe", "--verbose", mediaPath("pal.dv")});
+    EXPECT_NE(verbose.err.find("aCodec: sowt"), std::string::npos) << verbose.err;
+}
+
+TEST(DescribeCommand, HelpVersionAndMistakes) {
+    const Result help = reel({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--describe"), std::string::npos);
+
+    const Result version = reel({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("reel ", 0), 0u);
+
+    EXPECT_EQ(reel({"--bogus"}).status, 2);
+    // After "--" a leading dash is a file name.
+    const Result dashed = reel({"--describe", "--", "--not-an-option.mp4"});
+    EXPECT_EQ(dashed.status, 1);
+    EXPECT_NE(dashed.err.find("--not-an-option.mp4"), std::string::npos);
+}
