@@ -34,8 +34,8 @@ constexpr TimeScale kMovieTimeScale = 600;
 constexpr int kIoBufferSize = 32 * 1024;
 // How much of a file without an index may be read to describe it.
 constexpr std::int64_t kProbeBytes = 2 << 20;
-constexpr std::int64_t kSampleBytes = 4 << 20;
-constexpr int kSamplePackets = 400;
+constexpr std::int64_t kSampleBytes = 1 << 20;
+constexpr int kSamplePackets = 200;
 // GOP headers near the end of an elementary stream give its true length.
 constexpr std::int64_t kTailBytes = 1 << 20;
 constexpr std::int64_t kHeadBytes = 64 << 10;
@@ -178,6 +178,30 @@ bool incomplete(const AVStream* st) {
     if (par->codec_type == AVMEDIA_TYPE_VIDEO) return par->width <= 0 || par->height <= 0;
     if (par->codec_type == AVMEDIA_TYPE_AUDIO) return par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0;
     return false;
+}
+
+// MOV drops the sample entry's picture size for MPEG-4 video and leaves it
+// to the decoder; the headers in the codec's extradata give it back for a
+// fraction of what decoding a frame would cost.
+void sizeFromExtradata(AVStream* st) {
+    AVCodecParameters* par = st->codecpar;
+    if (par->codec_type != AVMEDIA_TYPE_VIDEO || (par->width > 0 && par->height > 0) || par->extradata_size <= 0)
+        return;
+    AVCodecParserContext* parser = av_parser_init(par->codec_id);
+    AVCodecContext* codec = avcodec_alloc_context3(nullptr);
+    if (parser && codec && avcodec_parameters_to_context(codec, par) >= 0) {
+        parser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
+        std::uint8_t* out = nullptr;
+        int outSize = 0;
+        av_parser_parse2(parser, codec, &out, &outSize, par->extradata, par->extradata_size, AV_NOPTS_VALUE,
+                         AV_NOPTS_VALUE, 0);
+        if (codec->width > 0 && codec->height > 0) {
+            par->width = codec->width;
+            par->height = codec->height;
+        }
+    }
+    avcodec_free_context(&codec);
+    if (parser) av_parser_close(parser);
 }
 
 bool formatIs(const AVFormatContext* ctx, std::string_view name) {
@@ -549,7 +573,10 @@ OpenedMovie describe(ByteSource& source, const std::string& name) {
     const bool mpeg = formatIs(ctx, "mpeg") || formatIs(ctx, "mpegvideo");
     const bool indexed = formatIs(ctx, "mov") || formatIs(ctx, "avi");
     bool probe = (ctx->ctx_flags & AVFMTCTX_NOHEADER) || ctx->nb_streams == 0;
-    for (unsigned i = 0; i < ctx->nb_streams && !probe; ++i) probe = isMedia(ctx->streams[i]) && incomplete(ctx->streams[i]);
+    for (unsigned i = 0; i < ctx->nb_streams && !probe; ++i) {
+        sizeFromExtradata(ctx->streams[i]);
+        probe = isMedia(ctx->streams[i]) && incomplete(ctx->streams[i]);
+    }
     if (probe) {
         ctx->probesize = kProbeBytes;
         ctx->max_analyze_duration = 2 * AV_TIME_BASE;
