@@ -3,15 +3,20 @@
 #include <string>
 #include <vector>
 
+#include <QStringList>
+
 #include "app/describe_command.h"
+#include "app/interface.h"
 
 namespace {
 
 void printUsage(std::FILE* out) {
     std::fputs(
-        "Usage: reel --describe [--timing] [--verbose] [--] FILE...\n"
+        "Usage: reel [--] [FILE...]\n"
+        "       reel --describe [--timing] [--verbose] [--] FILE...\n"
         "       reel --help | --version\n"
         "\n"
+        "  FILE...      start the player with these movies in the playlist\n"
         "  --describe   print one JSON line per movie file: rate, name, standard, type,\n"
         "               audioType, length, seconds, size, originalSize; files that cannot\n"
         "               be described are named on stderr and make the exit status 1\n"
@@ -51,9 +56,9 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (!describe) {
-        printUsage(stderr);
-        return 2;
-    }
-    return reel::describeFiles(files, options, reel::fileOpener());
+    if (describe) return reel::describeFiles(files, options, reel::fileOpener());
+
+    QStringList movies;
+    for (const std::string& file : files) movies << QString::fromLocal8Bit(file.c_str());
+    return reel::runApplication(argc, argv, movies);
 }

@@ -19,6 +19,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
 #include <libavutil/dict.h>
+#include <libavutil/mem.h>
 #include <libavutil/opt.h>
 }
 
@@ -39,6 +40,17 @@ constexpr int kSamplePackets = 200;
 // GOP headers near the end of an elementary stream give its true length.
 constexpr std::int64_t kTailBytes = 1 << 20;
 constexpr std::int64_t kHeadBytes = 64 << 10;
+// Demuxers that hunt for a start code or a frame marker walk the file a byte
+// at a time, and gigabytes of zeroes (a preallocated, half-downloaded file)
+// would keep them at it far past the deadline. The header and index of a
+// three-hour MP4 take about 5 MB, so past this the file simply reads as ended.
+constexpr std::int64_t kReadBudget = 32 << 20;
+// A header can claim far more samples or edits than the file holds, and
+// FFmpeg builds its index from the claim without looking at the clock: an
+// 800-byte MP4 can ask for a 2 GB index. Capping any one allocation caps that
+// work. The cap still holds the index of a day-long 60 fps track, and an 8K
+// picture at 16 bits for the player's decoders that share the setting.
+constexpr std::size_t kLargestAllocation = 128 << 20;
 
 // Containers worth describing; anything else (images, text, playlists) is not a movie.
 constexpr const char* kContainers =
@@ -52,6 +64,7 @@ struct ByteSource {
     const std::uint8_t* data = nullptr;
     std::int64_t size = 0;
     std::int64_t pos = 0;
+    std::int64_t budget = kReadBudget;  // bytes the demuxer may still read
     Clock::time_point deadline = Clock::time_point::max();
 
     bool expired() const { return Clock::now() >= deadline; }
@@ -86,10 +99,11 @@ struct ByteSource {
 int readPacket(void* opaque, std::uint8_t* buffer, int bufferSize) {
     auto* source = static_cast<ByteSource*>(opaque);
     if (source->expired()) return AVERROR_EXIT;
-    const std::int64_t got = source->readAt(source->pos, buffer, bufferSize);
+    const std::int64_t got = source->readAt(source->pos, buffer, std::min<std::int64_t>(bufferSize, source->budget));
     if (got < 0) return AVERROR(int(-got));
     if (got == 0) return AVERROR_EOF;
     source->pos += got;
+    source->budget -= got;
     return int(got);
 }
 
@@ -557,9 +571,12 @@ std::vector<double> streamSeconds(const AVFormatContext* ctx) {
 OpenedMovie failure(std::string why) { return {nullptr, std::move(why)}; }
 
 OpenedMovie describe(ByteSource& source, const std::string& name) {
-    static std::once_flag quiet;
-    // Damaged files would fill the terminal with the demuxers' complaints.
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+    static std::once_flag setUp;
+    std::call_once(setUp, [] {
+        // Damaged files would fill the terminal with the demuxers' complaints.
+        av_log_set_level(AV_LOG_QUIET);
+        av_max_alloc(kLargestAllocation);
+    });
 
     if (source.size == 0) return failure("empty file");
     source.deadline = Clock::now() + kDescribeDeadline;

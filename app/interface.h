@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QStringList>
+#include <memory>
+
+class QMainWindow;
+
+namespace reel {
+
+class AppController;
+class FadeWindow;
+class IControllerWindow;
+
+// The loaded interface: the three windows from their descriptions, the
+// controller with its outlets connected and its actions wired, awake.
+class Interface {
+public:
+    Interface();
+    ~Interface();
+
+    AppController& controller() { return *controller_; }
+    QMainWindow& playlistWindow() { return *playlistWindow_; }
+    IControllerWindow& controllerWindow() { return *controllerWindow_; }
+    FadeWindow& viewerWindow() { return *viewerWindow_; }
+
+private:
+    std::unique_ptr<QMainWindow> playlistWindow_;
+    std::unique_ptr<IControllerWindow> controllerWindow_;
+    std::unique_ptr<FadeWindow> viewerWindow_;
+    std::unique_ptr<AppController> controller_;
+};
+
+// The desktop player: loads the interface, shows the playlist, adds the files
+// named on the command line, and runs until the user quits.
+int runApplication(int& argc, char** argv, const QStringList& files);
+
+}  // namespace reel

@@ -1,0 +1,234 @@
+// The playlist window as a user meets it, on Qt's offscreen platform.
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+#include <thread>
+
+#include "app/app_controller.h"
+#include "app/interface.h"
+#include "app/playlist_intake.h"
+#include "app/playlist_table.h"
+#include "fake_toolbox.h"
+#include "platform/log.h"
+#include "platform/preferences.h"
+
+using namespace reel;
+
+namespace {
+
+QString media(const QString& name) { return qEnvironmentVariable("REEL_TEST_MEDIA") + "/" + name; }
+
+std::unique_ptr<QMimeData> dragOf(const QStringList& paths) {
+    auto data = std::make_unique<QMimeData>();
+    QList<QUrl> urls;
+    for (const QString& path : paths) urls << (path.contains("://") ? QUrl(path) : QUrl::fromLocalFile(path));
+    data->setUrls(urls);
+    return data;
+}
+
+QStringList names(const AppController& c) {
+    QStringList list;
+    for (const EntryRecord& e : c.objects()) list << QString::fromStdString(e.name);
+    return list;
+}
+
+}  // namespace
+
+class PlaylistWindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir config_;
+    QTemporaryDir files_;
+    std::unique_ptr<Interface> ui_;
+
+    AppController& c() { return ui_->controller(); }
+
+    // A real movie under a name of our choosing.
+    QString movie(const QString& name, const QString& from = "mpeg4_mp3.mp4") {
+        const QString path = files_.filePath(name);
+        QFile::remove(path);
+        QFile::copy(media(from), path);
+        return path;
+    }
+
+    void addAndWait(const QStringList& paths) {
+        c().openPanelDidEnd(paths, 1);
+        c().intake().finish();
+    }
+
+private slots:
+    void initTestCase() {
+        qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
+        platform::setLogEnabled(false);
+    }
+    void init() { ui_ = std::make_unique<Interface>(); }
+    void cleanup() {
+        ui_.reset();
+        QFile::remove(config_.filePath("reel/reel.ini"));
+    }
+
+    void startsEmptyWithNoVideo() {
+        QCOMPARE(c().tableView->model()->rowCount(), 0);
+        QCOMPARE(c().nameField->text(), QString("No Video"));
+        QVERIFY(!c().viewButton->isEnabled());
+        QVERIFY(!c().removeButton->isEnabled());
+        // A click on the empty table keeps the no-selection panel.
+        ui_->playlistWindow().show();
+        QTest::mouseClick(c().tableView->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+        QCOMPARE(c().nameField->text(), QString("No Video"));
+        for (QLabel* field : {c().sizeField, c().lengthField, c().standardField, c().videoFormatField,
+                              c().audioFormatField, c().fpsField})
+            QCOMPARE(field->text(), QString());
+    }
+
+    void openPanelAddsInOrderAndSkipsWhatItCannot() {
+        const QStringList chosen = {movie("one.mp4"), movie("clip.MPEG", "mpeg1_system.mpg"), movie("clip.mkv"),
+                                    media("empty.mov"), movie("Trip.avi", "dx50_mp3.avi"), files_.filePath("gone.mov"),
+                                    movie("one.mp4")};
+        c().openPanelDidEnd(chosen, 0);  // cancelled
+        c().intake().finish();
+        QCOMPARE(c().objects().size(), 0u);
+
+        addAndWait(chosen);
+        QCOMPARE(names(c()), QStringList({chosen[0], chosen[1], chosen[4], chosen[6]}));
+        QCOMPARE(c().tableView->model()->rowCount(), 4);
+        // The same file twice is two entries.
+        QCOMPARE(c().objects()[0], c().objects()[3]);
+        QCOMPARE(c().objects()[1].type, std::string("MPEG-1"));
+        QCOMPARE(c().objects()[1].audioType, std::string("MPEG1 Muxed"));
+        // Every column shows the full path.
+        QCOMPARE(c().tableView->model()->index(2, 0).data().toString(), chosen[4]);
+        // Adding selects nothing.
+        QCOMPARE(c().nameField->text(), QString("No Video"));
+    }
+
+    void panelFollowsTheSelection() {
+        addAndWait({movie("one.mp4"), movie("Trip.avi", "dx50_mp3.avi")});
+        ui_->playlistWindow().show();
+        const QRect second = c().tableView->visualRect(c().tableView->model()->index(1, 0));
+        QTest::mouseClick(c().tableView->viewport(), Qt::LeftButton, {}, second.center());
+        QCOMPARE(c().selectedRow(), 1);
+        QCOMPARE(c().nameField->text(), QString("Trip"));
+        QCOMPARE(c().sizeField->text(), QString("320x240 Aspect: 1.3333"));
+        QCOMPARE(c().lengthField->text(), QString("0:00:02"));
+        QCOMPARE(c().standardField->text(), QString("PAL"));
+        QCOMPARE(c().videoFormatField->text(), QString("DIVX-5"));
+        QCOMPARE(c().audioFormatField->text(), QString("MPEG Layer-3, Stereo, 44100 Hz"));
+        QCOMPARE(c().fpsField->text(), QString("25"));
+        QVERIFY(c().viewButton->isEnabled());
+        QVERIFY(c().removeButton->isEnabled());
+
+        // Below the last row: nothing selected.
+        QTest::mouseClick(c().tableView->viewport(), Qt::LeftButton, {}, QPoint(20, second.bottom() + 40));
+        QCOMPARE(c().selectedRow(), -1);
+        QCOMPARE(c().nameField->text(), QString("No Video"));
+        QVERIFY(!c().viewButton->isEnabled());
+    }
+
+    void removeTakesTheSelectedEntry() {
+        const QStringList paths = {movie("a.mp4"), movie("b.mp4"), movie("c.mp4")};
+        addAndWait(paths);
+        c().selectRow(1);
+        c().readSettings();
+        QCOMPARE(c().nameField->text(), QString("b"));
+        c().removeItem();
+        QCOMPARE(names(c()), QStringList({paths[0], paths[2]}));
+        QCOMPARE(c().tableView->model()->rowCount(), 2);
+        // The panel shows whatever the table now has selected.
+        const int row = c().selectedRow();
+        QCOMPARE(c().nameField->text(), row < 0 ? QString("No Video") : QFileInfo(paths[row == 0 ? 0 : 2]).baseName());
+        c().tableView->clearSelection();
+        c().removeItem();  // nothing selected: nothing happens
+        QCOMPARE(c().objects().size(), 2u);
+    }
+
+    void dropsAreCheckedByTheirFirstFile() {
+        const QString mov = movie("drop.mov", "mjpeg_ima4_2997.mov");
+        const QString bin = files_.filePath("disc.bin");
+        const QString txt = files_.filePath("notes.txt");
+        const struct {
+            QStringList files;
+            bool offered;
+            int added;
+        } cases[] = {
+            {{mov}, true, 1},
+            {{txt, mov}, false, 0},
+            {{bin}, true, 0},
+            {{mov, txt}, true, 1},
+            {{"https://example.org/a.mov"}, false, 0},
+            {{}, false, 0},
+        };
+        for (const auto& d : cases) {
+            const auto data = dragOf(d.files);
+            const std::size_t before = c().objects().size();
+            QCOMPARE(c().validateDrop(data.get()) == DragOperation::Link, d.offered);
+            // The table hands a drop over whatever row it lands on.
+            QAbstractItemModel* model = c().tableView->model();
+            QCOMPARE(model->canDropMimeData(data.get(), Qt::CopyAction, 0, 0, {}), d.offered);
+            // A refused drag is never dropped, except one without files, which the drop refuses too.
+            if (d.offered || d.files.isEmpty()) {
+                QCOMPARE(model->dropMimeData(data.get(), Qt::CopyAction, 0, 0, {}), d.offered);
+                c().intake().finish();
+            }
+            QCOMPARE(c().objects().size() - before, std::size_t(d.added));
+        }
+        // Drops on row 0 still append at the end.
+        QCOMPARE(QString::fromStdString(c().objects().back().name), mov);
+        QCOMPARE(c().objects().size(), 2u);
+        // No row is ever dragged out.
+        QVERIFY(!(c().tableView->model()->flags(c().tableView->model()->index(0, 0)) & Qt::ItemIsDragEnabled));
+    }
+
+    void volumeComesBackFromTheLastRun() {
+        QCOMPARE(AppController::floatValue(c().volumeSlider), 0.75f);  // the layout's own value
+        c().applicationDidFinishLaunching();  // no stored domain
+        QCOMPARE(AppController::floatValue(c().volumeSlider), 0.75f);
+
+        platform::setPersistentDomain({{"Other", 3}}, platform::kPreferenceDomain);
+        c().applicationDidFinishLaunching();  // a domain without the key
+        QCOMPARE(AppController::floatValue(c().volumeSlider), 0.75f);
+
+        platform::setPersistentDomain({{"VolumeLevel", 0.25f}, {"Other", 3}}, platform::kPreferenceDomain);
+        QVERIFY(QFile::exists(config_.filePath("reel/reel.ini")));
+        c().applicationDidFinishLaunching();
+        QCOMPARE(AppController::floatValue(c().volumeSlider), 0.25f);
+    }
+
+    void longListsShowProgressAndCanBeCancelled() {
+        // 10 ms a file: 300 files would take 3 s.
+        const MovieOpener slow = [](const std::string&, std::string*) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            return std::make_unique<CLMovie>(fake::movie({fake::video({})}));
+        };
+        int added = 0;
+        QWidget window;
+        PlaylistIntake intake(slow, [&](EntryRecord) { ++added; });
+        intake.setProgressParent(&window);
+        QStringList paths;
+        for (int i = 0; i < 300; ++i) paths << QString("/m/%1.mov").arg(i);
+        intake.add(paths);
+        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QProgressDialog*>() != nullptr, 2000);
+        QVERIFY(added > 0);
+        QPushButton* cancel = window.findChild<QProgressDialog*>()->findChild<QPushButton*>();
+        QVERIFY(cancel);
+        cancel->click();
+        QTRY_VERIFY(!intake.busy());
+        const int kept = added;
+        QVERIFY2(kept > 0 && kept < 300, qPrintable(QString::number(kept)));
+        QTest::qWait(50);
+        QCOMPARE(added, kept);
+    }
+};
+
+QTEST_MAIN(PlaylistWindowTest)
+#include "test_playlist_window.moc"
