@@ -1,7 +1,11 @@
 #include "app/app_controller.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
@@ -14,11 +18,31 @@
 #include "app/playlist_intake.h"
 #include "app/playlist_model.h"
 #include "app/playlist_table.h"
+#include "media/cl_movie.h"
+#include "media/hms_format.h"
+#include "platform/images.h"
+#include "platform/log.h"
+#include "platform/mpv_movie_view.h"
+#include "platform/notification_center.h"
 #include "platform/preferences.h"
+#include "platform/window_levels.h"
+#include "transport/fade_window.h"
+#include "transport/fader.h"
+#include "ui/full_screen_window.h"
+#include "ui/image_button.h"
 
 namespace reel {
 
+QIcon pause, bPause, play, bPlay;
+
+void MyCallBackProc(toolbox::QTCallBack, long) {
+    platform::NotificationCenter::defaultCenter().postNotificationName(platform::kMovieFinishedNotification);
+}
+
 namespace {
+
+// A picture with no size (sound only) still gets a window to show its name on.
+constexpr QSize kNoPictureSize{480, 270};
 
 // What the open dialog offers, lower case, in its order.
 const QStringList kOpenPanelTypes = {"avi", "mpg", "mpeg", "mov", "mpv", "mp4", "vob", "dv"};
@@ -39,12 +63,29 @@ QString fileTitle(const std::string& path) { return QFileInfo(QString::fromStdSt
 
 }  // namespace
 
-AppController::AppController(QObject* parent) : QObject(parent) {}
+AppController::AppController(MovieViewFactory makeMovieView, QObject* parent)
+    : QObject(parent), makeMovieView_(std::move(makeMovieView)) {
+    if (!makeMovieView_) makeMovieView_ = [] { return std::make_unique<platform::MpvMovieView>(); };
+}
 
-AppController::~AppController() = default;
+AppController::~AppController() {
+    for (int id : observers_) platform::NotificationCenter::defaultCenter().removeObserver(id);
+    dropMovieView();
+}
 
 void AppController::awakeFromNib() {
+    mainFades_ = std::make_unique<Fader>(mainWindow, Fader::Behaviour{});
     buttonState_ = false;
+    pause = platform::imageNamed("whitepause.png");
+    bPause = platform::imageNamed("bluepause.png");
+    play = platform::imageNamed("whiteplay.png");
+    bPlay = platform::imageNamed("blueplay.png");
+    auto& center = platform::NotificationCenter::defaultCenter();
+    observers_.push_back(center.addObserver(platform::kMovieFinishedNotification,
+                                            [this](const platform::Notification&) { movieFinished(); }));
+    observers_.push_back(center.addObserver(platform::kFastNotification,
+                                            [this](const platform::Notification& note) { fast(note.object); }));
+    gMoviePlayingCompleteCallBack = toolbox::NewQTCallBackUPP(MyCallBackProc);
     objects_.clear();
     model_ = new PlaylistModel(*this, this);
     tableView->setModel(model_);
@@ -63,6 +104,18 @@ void AppController::awakeFromNib() {
     viewButton->setEnabled(false);
     removeButton->setEnabled(false);
     inFullscreen_ = false;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    _fullscreenWindow = std::make_unique<FullScreenWindow>(screen ? screen->geometry() : QRect(0, 0, 1280, 1024));
+    jikan = new QTimer(this);
+    connect(jikan, &QTimer::timeout, this, &AppController::checkTime);
+    jikan->start(1000);
+
+    mainButton->setImage(play);
+    mainButton->setAlternateImage(bPlay);
+    connect(viewerWindow, &FadeWindow::fadedOut, this, [this] {
+        // The viewer's fade-out gives up the hold on the movie it shows, once.
+        if (view_ && view_->movie() == mov_.get()) mov_.reset();
+    });
     readSettings();  // the panel says "No Video" from the start
 }
 
@@ -171,6 +224,262 @@ bool AppController::acceptDrop(const QMimeData* dragged) {
     if (files.isEmpty()) return false;
     intake_->add(files);
     return true;
+}
+
+// ---- Viewer
+
+void AppController::dropMovieView() {
+    if (!view_) return;
+    // Its movie's end must not reach the playlist any more, even if it is under way now.
+    if (CLMovie* shown = view_->movie()) {
+        if (auto& clock = shown->QTMovie()->clock) clock->retire();
+    }
+    view_->stop();
+    if (viewerWindow && viewerWindow->contentView() == view_.get()) viewerWindow->setContentView(nullptr);
+    QWidget* widget = view_.release()->widget();
+    widget->hide();
+    widget->deleteLater();
+}
+
+void AppController::viewItem() {
+    const int row = selectedRow();
+    if (row < 0 || row >= int(objects_.size())) return;  // nothing to view
+    // The new movie goes where the picture is: leave full screen and come back to it.
+    const bool wasFullscreen = inFullscreen_;
+    if (wasFullscreen) fullScreen();
+
+    if (viewerWindow->isVisible()) viewerWindow->fadeOut();
+    dropMovieView();
+    if (!cWindow->isVisible() || cWindow->alphaValue() != 1.0f) cWindow->fadeIn();
+
+    const EntryRecord& entry = objects_[std::size_t(row)];
+    const QString path = QString::fromStdString(entry.name);
+    std::string whyNot;
+    std::unique_ptr<CLMovie> opened = CLMovie::initWithURL(entry.name, true, &whyNot);
+    if (!opened) {
+        platform::log("cannot view " + entry.name + ": " + whyNot);
+        dropMovieView();
+        viewerWindow->hide();
+        return;
+    }
+    mov_ = std::move(opened);
+    view_ = makeMovieView_();
+    volumeSlide(volumeSlider);
+    view_->setEditable(false);
+    view_->showController(false, true);
+
+    toolbox::Rect bounds;
+    toolbox::GetMovieNaturalBoundsRect(mov_->QTMovie(), &bounds);
+    QSize picture(int(bounds.right) - int(bounds.left), int(bounds.bottom) - int(bounds.top));
+    if (picture.width() <= 0 || picture.height() <= 0) picture = kNoPictureSize;
+    // A picture larger than the screen is shown as large as fits.
+    if (const QScreen* screen = viewerWindow->screen() ? viewerWindow->screen() : QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size() * 0.9;
+        if (picture.width() > room.width() || picture.height() > room.height())
+            picture = picture.scaled(room, Qt::KeepAspectRatio);
+    }
+    view_->widget()->resize(picture);
+    viewerWindow->resize(picture);
+    viewerWindow->setContentView(view_.get());
+    originalRect_ = viewerWindow->frameGeometry();
+    viewerWindow->setAspectRatio(QSizeF(picture));
+    view_->setMovie(mov_);
+    viewerWindow->setWindowTitle(QFileInfo(path).fileName());
+    if (const QScreen* screen = viewerWindow->screen()) {
+        QRect frame = viewerWindow->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        viewerWindow->move(frame.topLeft());
+    }
+    if (!(viewerWindow->isVisible() && viewerWindow->alphaValue() == 0.0f)) viewerWindow->fadeIn();
+    view_->setVolume(floatValue(volumeSlider));
+    view_->start();
+    buttonState_ = true;
+    cNameField->setText(fileTitle(entry.name));
+    cTimeField->setText(QString::fromStdString(entry.length));
+    cLength_ = lengthField->text();
+    setupMoviePlayingCompleteCallback(mov_->QTMovie(), gMoviePlayingCompleteCallBack);
+
+    if (wasFullscreen) fullScreen();
+}
+
+void AppController::setupMoviePlayingCompleteCallback(toolbox::Movie movie, toolbox::QTCallBackUPP callbackUPP) {
+    toolbox::QTCallBack callBack = toolbox::NewCallBack(toolbox::GetMovieTimeBase(movie), toolbox::callBackAtExtremes);
+    {
+        std::lock_guard lock(callBackMutex_);
+        gQtCallBack = callBack;
+    }
+    if (!callBack) return;
+    const toolbox::OSErr err = toolbox::CallMeWhen(callBack, callbackUPP, 0, toolbox::triggerAtStop, 0, 0);
+    if (err != toolbox::noErr) platform::log("error " + std::to_string(err) + " while setting up callback");
+}
+
+toolbox::QTCallBack AppController::currentCallBack() {
+    std::lock_guard lock(callBackMutex_);
+    return gQtCallBack;
+}
+
+// ---- End of a movie
+
+void AppController::movieFinished() {
+    // On the toolbox's thread: let go of the callback and hand over without waiting.
+    const toolbox::QTCallBack finished = currentCallBack();
+    toolbox::DisposeCallBack(finished);
+    QMetaObject::invokeMethod(
+        this,
+        [this, finished] {
+            // A movie replaced in the meantime does not move the playlist on.
+            if (finished && finished == currentCallBack()) tugi();
+        },
+        Qt::QueuedConnection);
+}
+
+void AppController::tugi() {
+    const bool wasFullscreen = inFullscreen_;
+    if (wasFullscreen) fullScreen();
+    viewerWindow->hide();
+    const int row = selectedRow();
+    if (row + 1 >= int(objects_.size())) return;
+    selectRow(row + 1);
+    readSettings();
+    viewItem();
+    if (wasFullscreen)
+        fullScreen();
+    else if (view_)
+        view_->start();
+}
+
+// ---- Transport
+
+void AppController::fast(const std::string& command) {
+    if (command == "forward" || command == "rewind") {
+        if (!view_) return;
+        view_->setMuted(true);
+        view_->setRate(command == "forward" ? 3.0f : -3.0f);
+    } else if (command == "play") {
+        if (!view_ || view_->rate() == 1.0f) return;
+        view_->setMuted(false);
+        view_->setRate(1.0f);
+    } else if (command == "next") {
+        const int next = selectedRow() + 1;
+        if (next >= int(objects_.size())) return;
+        viewerWindow->hide();
+        selectRow(next);
+        readSettings();
+        viewItem();
+    } else if (command == "previous") {
+        const int row = selectedRow();
+        if (row <= 0) return;
+        viewerWindow->hide();
+        selectRow(row - 1);
+        readSettings();
+        viewItem();
+    }
+}
+
+void AppController::mainButtonClicked(ImageButton* sender) {
+    if (buttonState_) {
+        sender->setImage(play);
+        sender->setAlternateImage(bPlay);
+        buttonState_ = false;
+        if (view_) view_->stop();
+        return;
+    }
+    if (!viewerWindow->isVisible() && !objects_.empty()) viewItem();
+    sender->setImage(pause);
+    sender->setAlternateImage(bPause);
+    buttonState_ = true;
+    if (view_) view_->start();
+}
+
+void AppController::setTimeSlider(float fraction) {
+    if (timeSlider->isSliderDown()) return;  // the user is moving it
+    settingTimeSlider_ = true;
+    setFloatValue(timeSlider, fraction);
+    settingTimeSlider_ = false;
+}
+
+void AppController::checkTime() {
+    if (view_ && view_->isPlaying()) {
+        mainButton->setImage(pause);
+        mainButton->setAlternateImage(bPause);
+        const QString now = view_->movie() ? QString::fromStdString(view_->movie()->currentTime()) : QString();
+        const int elapsed = CLHMSFormat::seconds(now.toStdString());
+        const int length = CLHMSFormat::seconds(cLength_.toStdString());
+        // A length of 0 leaves the slider at the start.
+        setTimeSlider(length > 0 ? float(elapsed) / float(length) : 0.0f);
+        cTimeField->setText(now + "/" + cLength_);
+        buttonState_ = true;
+    } else {
+        mainButton->setImage(play);
+        mainButton->setAlternateImage(bPlay);
+        buttonState_ = false;
+    }
+}
+
+void AppController::timeSlide() {
+    if (settingTimeSlider_ || !view_ || !view_->movie()) return;
+    const int length = CLHMSFormat::seconds(lengthField->text().toStdString());
+    const float value = floatValue(timeSlider);
+    const long target = long(value * float(length));
+    view_->movie()->setMovieAtTime(target);
+    cTimeField->setText(QString::fromStdString(view_->movie()->currentTime()) + "/" + lengthField->text());
+}
+
+void AppController::showList() {
+    if (mainFades_->alphaValue() == 0.0f)
+        fadeIn();
+    else
+        fadeOut();
+}
+
+void AppController::showController() {
+    if (cWindow->alphaValue() == 0.0f || !cWindow->isVisible())
+        cWindow->fadeIn();
+    else
+        cWindow->fadeOut();
+}
+
+void AppController::volumeSlide(QSlider* sender) {
+    if (view_) view_->setVolume(floatValue(sender));
+    QVariantMap domain = platform::persistentDomainForName(platform::kPreferenceDomain).value_or(QVariantMap());
+    domain.insert(QStringLiteral("VolumeLevel"), floatValue(volumeSlider));
+    platform::setPersistentDomain(domain, platform::kPreferenceDomain);
+}
+
+void AppController::fadeIn() { mainFades_->fadeIn(); }
+
+void AppController::fadeOut() { mainFades_->fadeOut(); }
+
+// ---- Full screen
+
+void AppController::fullScreen() {
+    if (!inFullscreen_) {
+        if (!viewerWindow->isVisible() || !view_) return;  // no picture to show
+        inFullscreen_ = true;
+        const QScreen* screen = _fullscreenWindow->screen() ? _fullscreenWindow->screen() : QGuiApplication::primaryScreen();
+        const QSize screenSize = screen ? screen->geometry().size() : _fullscreenWindow->size();
+        const QRectF picture = pictureRect(QSizeF(screenSize), QSizeF(view_->widget()->size()));
+        _fullscreenWindow->ue();
+        viewerWindow->setContentView(nullptr);
+        QWidget* widget = view_->widget();
+        widget->setParent(_fullscreenWindow.get());
+        widget->setGeometry(picture.toRect());
+        widget->show();
+        _fullscreenWindow->setGeometry(screen ? screen->geometry() : _fullscreenWindow->geometry());
+        _fullscreenWindow->show();
+        _fullscreenWindow->raise();
+        _fullscreenWindow->activateWindow();
+        platform::setWindowLevel(cWindow, platform::windowLevel(_fullscreenWindow.get()) + 1);
+        view_->start();
+        cWindow->mouseMoved();
+        return;
+    }
+    inFullscreen_ = false;
+    _fullscreenWindow->hide();
+    if (view_) viewerWindow->setContentView(view_.get());
+    platform::setWindowLevel(cWindow, platform::CGWindowLevelForKey(platform::kNormalWindowKey));
+    cWindow->fadeIn();
+    if (view_) view_->start();
 }
 
 float AppController::floatValue(const QSlider* slider) {

@@ -3,21 +3,25 @@
 #include <QApplication>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QSlider>
 #include <QTimer>
 #include <QToolButton>
 
 #include "app/app_controller.h"
+#include "platform/notification_center.h"
 #include "transport/fade_window.h"
+#include "ui/full_screen_window.h"
+#include "ui/image_button.h"
 #include "ui_controller_window.h"
 #include "ui_playlist_window.h"
 
 namespace reel {
 
-Interface::Interface()
+Interface::Interface(MovieViewFactory makeMovieView)
     : playlistWindow_(std::make_unique<QMainWindow>()),
       controllerWindow_(std::make_unique<IControllerWindow>()),
       viewerWindow_(std::make_unique<FadeWindow>()),
-      controller_(std::make_unique<AppController>()) {
+      controller_(std::make_unique<AppController>(std::move(makeMovieView))) {
     Ui::PlaylistWindow playlist;
     playlist.setupUi(playlistWindow_.get());
     Ui::ControllerWindow panel;
@@ -50,8 +54,34 @@ Interface::Interface()
     QObject::connect(playlist.removeButton, &QPushButton::clicked, &c, &AppController::removeItem);
     QObject::connect(playlist.actionRemove, &QAction::triggered, &c, &AppController::removeItem);
     QObject::connect(playlist.actionQuit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
+    QObject::connect(playlist.viewButton, &QPushButton::clicked, &c, &AppController::viewItem);
+    QObject::connect(playlist.actionView, &QAction::triggered, &c, &AppController::viewItem);
+    QObject::connect(panel.mainButton, &ImageButton::clicked, &c, [&c, button = panel.mainButton] { c.mainButtonClicked(button); });
+    QObject::connect(playlist.actionPlayPause, &QAction::triggered, &c, [&c, button = panel.mainButton] { c.mainButtonClicked(button); });
+    // The menu steps through the playlist with the same words the seek buttons use.
+    QObject::connect(playlist.actionNext, &QAction::triggered, &c, [] {
+        platform::NotificationCenter::defaultCenter().postNotificationName(platform::kFastNotification, "next");
+    });
+    QObject::connect(playlist.actionPrevious, &QAction::triggered, &c, [] {
+        platform::NotificationCenter::defaultCenter().postNotificationName(platform::kFastNotification, "previous");
+    });
+    QObject::connect(panel.timeSlider, &QSlider::valueChanged, &c, &AppController::timeSlide);
+    QObject::connect(panel.volumeSlider, &QSlider::valueChanged, &c, [&c, slider = panel.volumeSlider] { c.volumeSlide(slider); });
+    QObject::connect(panel.listButton, &QToolButton::clicked, &c, &AppController::showList);
+    QObject::connect(playlist.actionShowList, &QAction::triggered, &c, &AppController::showList);
+    QObject::connect(playlist.actionShowController, &QAction::triggered, &c, &AppController::showController);
+    QObject::connect(playlist.actionFullScreen, &QAction::triggered, &c, &AppController::fullScreen);
+    QObject::connect(viewerWindow_.get(), &FadeWindow::pictureDoubleClicked, &c, &AppController::fullScreen);
 
+    // Playback keys work in every window of the player, the picture's included.
+    for (QAction* action : {playlist.actionPlayPause, playlist.actionNext, playlist.actionPrevious,
+                            playlist.actionFullScreen, playlist.actionShowList, playlist.actionShowController}) {
+        action->setShortcutContext(Qt::ApplicationShortcut);
+    }
+
+    controllerWindow_->awakeFromNib();
     c.awakeFromNib();
+    QObject::connect(c.fullscreenWindow(), &FullScreenWindow::pictureDoubleClicked, &c, &AppController::fullScreen);
 }
 
 Interface::~Interface() {

@@ -3,6 +3,8 @@
 #include <QStringList>
 #include <memory>
 
+#include "platform/movie_view.h"
+
 class QMainWindow;
 
 namespace reel {
@@ -15,7 +17,7 @@ class IControllerWindow;
 // controller with its outlets connected and its actions wired, awake.
 class Interface {
 public:
-    Interface();
+    explicit Interface(MovieViewFactory makeMovieView = {});
     ~Interface();
 
     AppController& controller() { return *controller_; }

@@ -668,7 +668,9 @@ OpenedMovie openMovieFile(const std::string& path) {
     ByteSource source;
     source.fd = fd;
     source.size = info.st_size;
-    return describe(source, path);
+    OpenedMovie opened = describe(source, path);
+    if (opened.movie) opened.movie->source = path;
+    return opened;
 }
 
 OpenedMovie openMovieBytes(const std::uint8_t* data, std::size_t size, const std::string& nameHint) {

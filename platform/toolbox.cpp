@@ -95,6 +95,59 @@ void GetMovieNextInterestingTime(Movie movie, short flags, short numMediaTypes,
 
 OSErr GetMoviesError() { return lastError; }
 
+TimeBase GetMovieTimeBase(Movie movie) { return movie ? movie->clock.get() : nullptr; }
+
+// ---- Callbacks
+
+void PlaybackClock::setAtStop(bool atStop) {
+    std::lock_guard lock(mutex_);
+    atStop_ = atStop;
+    if (!atStop || retired_) return;
+    // Each armed callback fires once; a callback disposed of meanwhile does not.
+    std::vector<QTCallBack> firing;
+    firing.swap(armed_);
+    for (const QTCallBack& callBack : firing) {
+        if (!callBack->disposed && (callBack->flags & triggerAtStop)) callBack->procedure(callBack, callBack->refCon);
+    }
+}
+
+void PlaybackClock::retire() {
+    // Taking the lock waits out a callback that is running now.
+    std::lock_guard lock(mutex_);
+    retired_ = true;
+    armed_.clear();
+}
+
+QTCallBackUPP NewQTCallBackUPP(QTCallBackProc procedure) { return procedure; }
+
+QTCallBack NewCallBack(TimeBase timeBase, short callBackType) {
+    if (!timeBase || callBackType != callBackAtExtremes) return nullptr;
+    auto callBack = std::make_shared<CallBackRecord>();
+    callBack->timeBase = timeBase;
+    callBack->type = callBackType;
+    return callBack;
+}
+
+OSErr CallMeWhen(QTCallBack callBack, QTCallBackUPP procedure, long refCon, long flags, long, long) {
+    if (!callBack || !procedure || !callBack->timeBase) return paramErr;
+    if (!(flags & (triggerAtStart | triggerAtStop))) return paramErr;
+    PlaybackClock& clock = *callBack->timeBase;
+    std::lock_guard lock(clock.mutex_);
+    if (clock.retired_) return badCallBackErr;
+    callBack->procedure = procedure;
+    callBack->refCon = refCon;
+    callBack->flags = flags;
+    clock.armed_.push_back(callBack);
+    // A movie that ended before anyone listened still gets its end told.
+    if (clock.atStop_ && (flags & triggerAtStop)) clock.armedAtStop();
+    return noErr;
+}
+
+void DisposeCallBack(QTCallBack callBack) {
+    // Only marked: the clock may be calling it right now, on its own thread.
+    if (callBack) callBack->disposed = true;
+}
+
 Media GetTrackMedia(Track track) {
     setError(track ? noErr : invalidMedia);
     return track ? &track->media : nullptr;

@@ -8,8 +8,10 @@
 // procedures read the same as they would against the real thing.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -87,17 +89,53 @@ struct TrackRecord {
     MediaRecord media;
 };
 
-// Where a movie that is playing keeps its position; a movie that is only
-// being described has none and keeps a position of its own.
+struct CallBackRecord;
+using QTCallBack = std::shared_ptr<CallBackRecord>;
+using QTCallBackProc = void (*)(QTCallBack callBack, long refCon);
+using QTCallBackUPP = QTCallBackProc;
+
+// Where a movie that is playing keeps its position, and who is told when it
+// reaches its end. A movie that is only being described has none.
 class PlaybackClock {
 public:
     virtual ~PlaybackClock() = default;
     virtual TimeValue time(TimeScale scale) const = 0;
     virtual void setTime(TimeValue value, TimeScale scale) = 0;
     virtual void task() = 0;
+
+    // The player calls this, on its own thread, as forward playback reaches
+    // the end (true) or leaves it again (false). On reaching it, every
+    // callback armed to trigger at stop is called there, once.
+    void setAtStop(bool atStop);
+    // After this no callback armed on the clock is ever called: the movie is no longer shown.
+    // Waits for callbacks already running, so none runs once it returns.
+    void retire();
+    bool retired() const { return retired_; }
+
+private:
+    friend OSErr CallMeWhen(QTCallBack, QTCallBackUPP, long, long, long, long);
+    // Called when a callback is armed while the movie already stands at its end.
+    virtual void armedAtStop() {}
+
+    std::recursive_mutex mutex_;
+    std::vector<QTCallBack> armed_;
+    std::atomic<bool> retired_{false};
+    bool atStop_ = false;
+};
+
+using TimeBase = PlaybackClock*;
+
+struct CallBackRecord {
+    TimeBase timeBase = nullptr;
+    short type = 0;
+    QTCallBackUPP procedure = nullptr;
+    long refCon = 0;
+    long flags = 0;
+    std::atomic<bool> disposed{false};
 };
 
 struct MovieRecord {
+    std::string source;  // the file it was opened from
     TimeScale timeScale = 600;
     TimeValue duration = 0;
     Rect naturalBounds;
@@ -124,6 +162,13 @@ void GetMovieNextInterestingTime(Movie movie, short flags, short numMediaTypes,
                                  const OSType* whichMediaTypes, TimeValue time, Fixed rate,
                                  TimeValue* interestingTime, TimeValue* interestingDuration);
 OSErr GetMoviesError();
+TimeBase GetMovieTimeBase(Movie movie);
+
+// Callbacks on a movie's time base
+QTCallBackUPP NewQTCallBackUPP(QTCallBackProc procedure);
+QTCallBack NewCallBack(TimeBase timeBase, short callBackType);
+OSErr CallMeWhen(QTCallBack callBack, QTCallBackUPP procedure, long refCon, long flags, long param2, long param3);
+void DisposeCallBack(QTCallBack callBack);
 
 // Track
 Media GetTrackMedia(Track track);

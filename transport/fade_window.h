@@ -1,21 +1,91 @@
 #pragma once
 
+#include <QSizeF>
+#include <QTimer>
 #include <QWidget>
+#include <memory>
+
+#include "transport/fader.h"
 
 namespace reel {
 
-// The viewer window: it holds the movie view and comes and goes by fading.
+class MovieView;
+
+// The viewer window. It holds the movie view and comes and goes by fading;
+// its close button fades it out instead of closing it.
 class FadeWindow : public QWidget {
     Q_OBJECT
 public:
     explicit FadeWindow(QWidget* parent = nullptr);
+
+    void fadeIn() { fades_.fadeIn(); }
+    // Stops the movie at once, then fades the still picture out.
+    void fadeOut() { fades_.fadeOut(); }
+    float alphaValue() const { return fades_.alphaValue(); }
+    Fader& fades() { return fades_; }
+
+    // The movie view fills the window; null takes it out.
+    void setContentView(MovieView* view);
+    MovieView* contentView() const { return contentView_; }
+    // Resizing by hand keeps this shape for the picture.
+    void setAspectRatio(QSizeF ratio) { aspectRatio_ = ratio; }
+    QSizeF aspectRatio() const { return aspectRatio_; }
+
+signals:
+    // The fade-out ended: whoever holds the movie shown may let go of it.
+    void fadedOut();
+    void pictureDoubleClicked();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    Fader::Behaviour viewerFades();
+
+    Fader fades_;
+    MovieView* contentView_ = nullptr;
+    QSizeF aspectRatio_;
+    bool adjusting_ = false;
 };
 
-// The floating controller window.
+// The floating controller window. In full screen it hides itself five
+// seconds after the mouse last moved over it, and comes back when the mouse
+// moves over the picture.
 class IControllerWindow : public QWidget {
     Q_OBJECT
 public:
+    static constexpr int kAutoHideMilliseconds = 5000;
+
     explicit IControllerWindow(QWidget* parent = nullptr);
+    ~IControllerWindow() override;
+
+    void awakeFromNib();
+    void fadeIn() { fades_.fadeIn(); }
+    void fadeOut() { fades_.fadeOut(); }
+    float alphaValue() const { return fades_.alphaValue(); }
+    Fader& fades() { return fades_; }
+
+    // Handler of "moved": a faded-out controller fades back in. Hides
+    // QWidget::show on purpose; the window is only ever shown by fading.
+    void show();
+    // The mouse moved over the window (or full screen began): on screen,
+    // and above the normal level, hide again after a rest.
+    void mouseMoved();
+    bool autoHidePending() const { return fader != nullptr; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    static Fader::Behaviour controllerFades();
+
+    Fader fades_;
+    std::unique_ptr<QTimer> fader;  // the pending auto-hide
+    int movedObserver_ = 0;
 };
 
 }  // namespace reel

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace reel::platform {
+
+// Hides the mouse pointer until the mouse next moves.
+void hideCursorUntilMouseMoves();
+bool cursorHidden();
+
+}  // namespace reel::platform

@@ -1,0 +1,314 @@
+#include "platform/mpv_player.h"
+
+#include <mpv/client.h>
+
+#include <QByteArray>
+#include <QMetaObject>
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+
+#include "platform/log.h"
+#include "platform/mpv_names.h"
+
+namespace reel::platform {
+
+// The position and end of one loaded movie, as its CLMovie sees them.
+class MpvClock : public toolbox::PlaybackClock {
+public:
+    explicit MpvClock(MpvPlayer* player) : player_(player) {}
+
+    toolbox::TimeValue time(toolbox::TimeScale scale) const override {
+        const double at = std::max(0.0, position_.load()) * double(scale);
+        return at < 2147483647.0 ? toolbox::TimeValue(at) : 2147483647;
+    }
+    void setTime(toolbox::TimeValue value, toolbox::TimeScale scale) override {
+        if (scale <= 0) return;
+        const double seconds = double(value) / double(scale);
+        position_ = seconds;
+        if (player_) player_->seek(seconds);
+    }
+    void task() override {}
+
+    // Main thread only: the player goes away before its clocks may.
+    void detach() {
+        retire();
+        player_ = nullptr;
+    }
+    void setPosition(double seconds) { position_ = seconds; }
+
+private:
+    void armedAtStop() override {
+        if (player_) player_->wakeForStop();
+    }
+
+    MpvPlayer* player_;
+    std::atomic<double> position_{0};
+};
+
+namespace {
+
+// Options anyone may add for a run, "name=value,name=value": the tests play with vo=null,ao=null.
+void applyOptions(mpv_handle* mpv, const QByteArray& list) {
+    for (const QByteArray& pair : list.split(',')) {
+        const int eq = pair.indexOf('=');
+        if (eq <= 0) continue;
+        mpv_set_option_string(mpv, pair.left(eq).trimmed().constData(), pair.mid(eq + 1).trimmed().constData());
+    }
+}
+
+}  // namespace
+
+MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
+    // mpv refuses to start under a locale whose decimal point is not '.'.
+    std::setlocale(LC_NUMERIC, "C");
+    mpv_ = mpv_create();
+    if (!mpv_) {
+        log("mpv could not be created");
+        return;
+    }
+    mpv_set_option_string(mpv_, mpv::kVideoOutput, "libmpv");
+    mpv_set_option_string(mpv_, mpv::kKeepOpen, "yes");
+    mpv_set_option_string(mpv_, "idle", "yes");
+    mpv_set_option_string(mpv_, "pause", "yes");
+    mpv_set_option_string(mpv_, "osc", "no");
+    mpv_set_option_string(mpv_, "terminal", "no");
+    mpv_set_option_string(mpv_, "input-default-bindings", "no");
+    mpv_set_option_string(mpv_, "input-vo-keyboard", "no");
+    mpv_set_option_string(mpv_, "audio-client-name", "reel");
+    applyOptions(mpv_, qgetenv("REEL_MPV_OPTIONS"));
+    if (mpv_initialize(mpv_) < 0) {
+        log("mpv could not be initialised");
+        mpv_terminate_destroy(mpv_);
+        mpv_ = nullptr;
+        return;
+    }
+    char* vo = mpv_get_property_string(mpv_, mpv::kVideoOutput);
+    rendersVideo_ = vo && std::string(vo) == "libmpv";
+    mpv_free(vo);
+
+    mpv_observe_property(mpv_, 0, mpv::kTimePos, MPV_FORMAT_DOUBLE);
+    mpv_observe_property(mpv_, 0, mpv::kDuration, MPV_FORMAT_DOUBLE);
+    mpv_observe_property(mpv_, 0, mpv::kPause, MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv_, 0, mpv::kEofReached, MPV_FORMAT_FLAG);
+
+    backwardCheck_.setSingleShot(true);
+    backwardCheck_.setInterval(kBackwardTrialMilliseconds);
+    connect(&backwardCheck_, &QTimer::timeout, this, &MpvPlayer::checkBackward);
+    stepTimer_.setInterval(kStepMilliseconds);
+    connect(&stepTimer_, &QTimer::timeout, this, &MpvPlayer::stepBackward);
+
+    events_ = std::thread([this] { eventLoop(); });
+}
+
+MpvPlayer::~MpvPlayer() {
+    {
+        std::lock_guard lock(clockMutex_);
+        if (clock_) clock_->detach();
+    }
+    if (!mpv_) return;
+    stopping_ = true;
+    mpv_wakeup(mpv_);
+    if (events_.joinable()) events_.join();
+    mpv_terminate_destroy(mpv_);
+}
+
+std::shared_ptr<toolbox::PlaybackClock> MpvPlayer::newClock() {
+    auto clock = std::make_shared<MpvClock>(this);
+    std::lock_guard lock(clockMutex_);
+    if (clock_) clock_->detach();
+    clock_ = clock;
+    return clock;
+}
+
+void MpvPlayer::load(const std::string& path) {
+    position_ = 0;
+    duration_ = 0;
+    eof_ = false;
+    forward_ = true;
+    rate_ = 1.0;
+    stepping_ = false;
+    stepTimer_.stop();
+    backwardCheck_.stop();
+    if (mpv_) {
+        setProperty(mpv::kPause, "yes");
+        setProperty(mpv::kPlayDirection, "forward");
+        setProperty(mpv::kSpeed, "1");
+        const char* command[] = {mpv::kLoadFile, path.c_str(), nullptr};
+        mpv_command_async(mpv_, 0, command);
+    }
+}
+
+void MpvPlayer::setProperty(const char* name, const char* value) {
+    if (mpv_) mpv_set_property_async(mpv_, 0, name, MPV_FORMAT_STRING, &value);
+}
+
+bool MpvPlayer::playing() const { return stepping_ || (!paused_ && !(eof_ && forward_)); }
+
+void MpvPlayer::setPaused(bool paused) {
+    if (paused) {
+        stepping_ = false;
+        stepTimer_.stop();
+        backwardCheck_.stop();
+    }
+    paused_ = paused;
+    setProperty(mpv::kPause, paused ? "yes" : "no");
+}
+
+void MpvPlayer::setRate(double rate) {
+    if (rate == 0) {
+        setPaused(true);
+        return;
+    }
+    rate_ = rate;
+    stepTimer_.stop();
+    stepping_ = false;
+    const std::string speed = std::to_string(std::fabs(rate));
+    setProperty(mpv::kSpeed, speed.c_str());
+    const bool forward = rate > 0;
+    if (forward != forward_) setProperty(mpv::kPlayDirection, forward ? "forward" : "backward");
+    forward_ = forward;
+    backwardCheck_.stop();
+    setPaused(false);
+    if (!forward) {
+        // Not every file plays backwards: watch whether the position really falls.
+        backwardFrom_ = position_;
+        backwardCheck_.start();
+    }
+}
+
+void MpvPlayer::checkBackward() {
+    if (forward_ || stepping_ || paused_) return;
+    if (position_ < backwardFrom_ - 0.1 || position_ <= 0.05) return;  // it works, or it is already at the start
+    log("playing backwards does not work for this file; stepping back instead");
+    setProperty(mpv::kPlayDirection, "forward");
+    setProperty(mpv::kPause, "yes");
+    stepping_ = true;
+    stepTarget_ = position_;
+    stepTimer_.start();
+}
+
+void MpvPlayer::stepBackward() {
+    stepTarget_ = std::max(0.0, stepTarget_ - std::fabs(rate_) * kStepMilliseconds / 1000.0);
+    const std::string target = std::to_string(stepTarget_);
+    const char* command[] = {mpv::kSeek, target.c_str(), "absolute+keyframes", nullptr};
+    if (mpv_) mpv_command_async(mpv_, 0, command);
+    setPosition(stepTarget_);
+    if (stepTarget_ <= 0) {
+        // At the beginning rewinding stops, as backwards playback would.
+        stepping_ = false;
+        stepTimer_.stop();
+        paused_ = true;
+    }
+}
+
+void MpvPlayer::setMuted(bool muted) {
+    muted_ = muted;
+    setProperty(mpv::kMute, muted ? "yes" : "no");
+}
+
+void MpvPlayer::setVolume(double percent) {
+    const std::string value = std::to_string(std::clamp(percent, 0.0, 100.0));
+    setProperty(mpv::kVolume, value.c_str());
+}
+
+void MpvPlayer::seek(double seconds) {
+    seconds = std::max(0.0, seconds);
+    setPosition(seconds);
+    stepTarget_ = seconds;
+    const std::string target = std::to_string(seconds);
+    const char* command[] = {mpv::kSeek, target.c_str(), "absolute+exact", nullptr};
+    if (mpv_) mpv_command_async(mpv_, 0, command);
+}
+
+void MpvPlayer::setPosition(double seconds) {
+    position_ = seconds;
+    std::lock_guard lock(clockMutex_);
+    if (clock_) clock_->setPosition(seconds);
+}
+
+void MpvPlayer::wakeForStop() {
+    restateStop_ = true;
+    if (mpv_) mpv_wakeup(mpv_);
+}
+
+// ---- mpv's thread
+
+void MpvPlayer::eventLoop() {
+    while (!stopping_) {
+        const mpv_event* event = mpv_wait_event(mpv_, -1);
+        if (stopping_ || event->event_id == MPV_EVENT_SHUTDOWN) break;
+        if (event->event_id != MPV_EVENT_NONE) handleEvent(*event);
+        if (restateStop_.exchange(false) && eof_ && forward_) atEnd(true);
+    }
+}
+
+void MpvPlayer::handleEvent(const mpv_event& event) {
+    switch (event.event_id) {
+        case MPV_EVENT_PROPERTY_CHANGE: {
+            const auto* property = static_cast<const mpv_event_property*>(event.data);
+            const std::string name = property->name;
+            if (property->format == MPV_FORMAT_DOUBLE) {
+                const double value = *static_cast<const double*>(property->data);
+                if (name == mpv::kTimePos && !stepping_) {
+                    setPosition(value);
+                } else if (name == mpv::kDuration) {
+                    duration_ = value;
+                }
+            } else if (property->format == MPV_FORMAT_FLAG) {
+                const bool value = *static_cast<const int*>(property->data) != 0;
+                if (name == mpv::kPause && !stepping_) paused_ = value;
+                if (name == mpv::kEofReached) {
+                    eof_ = value;
+                    // Only playing forwards ends a movie; reaching its start does not.
+                    atEnd(value && forward_);
+                }
+            }
+            notifyMainThread();
+            break;
+        }
+        case MPV_EVENT_END_FILE: {
+            const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+            if (end->reason == MPV_END_FILE_REASON_ERROR) {
+                // A file mpv cannot play counts as played: the playlist goes on.
+                log(std::string("mpv could not play the file: ") + mpv_error_string(end->error));
+                eof_ = true;
+                paused_ = true;
+                atEnd(true);
+                notifyMainThread();
+            }
+            break;
+        }
+        case MPV_EVENT_FILE_LOADED:
+            QMetaObject::invokeMethod(this, &MpvPlayer::fileLoaded, Qt::QueuedConnection);
+            break;
+        case MPV_EVENT_PLAYBACK_RESTART:
+            QMetaObject::invokeMethod(this, &MpvPlayer::playbackRestarted, Qt::QueuedConnection);
+            break;
+        default:
+            break;
+    }
+}
+
+void MpvPlayer::atEnd(bool atEnd) {
+    std::shared_ptr<MpvClock> clock;
+    {
+        std::lock_guard lock(clockMutex_);
+        clock = clock_;
+    }
+    if (clock) clock->setAtStop(atEnd);
+}
+
+void MpvPlayer::notifyMainThread() {
+    // Many changes between two turns of the main loop make one notice.
+    if (changePending_.exchange(true)) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            changePending_ = false;
+            emit stateChanged();
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace reel::platform

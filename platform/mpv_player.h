@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/toolbox.h"
+
+struct mpv_handle;
+struct mpv_event;
+
+namespace reel::platform {
+
+class MpvClock;
+
+// One mpv core playing one movie at a time. It owns the handle and a thread
+// that waits for mpv's events: changes are handed to the main thread by
+// queued signals, and the end of a movie is told to its clock right there,
+// on that thread, as the movie toolbox tells its callbacks.
+class MpvPlayer : public QObject {
+    Q_OBJECT
+public:
+    explicit MpvPlayer(QObject* parent = nullptr);
+    ~MpvPlayer() override;
+
+    bool valid() const { return mpv_ != nullptr; }
+    mpv_handle* handle() const { return mpv_; }
+    // With vo=libmpv the picture comes through a render context someone must make.
+    bool rendersVideo() const { return rendersVideo_; }
+
+    // A clock for the next file loaded; the previous file's clock is retired
+    // and never calls back again.
+    std::shared_ptr<toolbox::PlaybackClock> newClock();
+    // Loads a file, paused, for the newest clock.
+    void load(const std::string& path);
+
+    void setPaused(bool paused);
+    bool paused() const { return paused_; }
+    bool playing() const;
+    double rate() const { return rate_; }
+    void setRate(double rate);
+    void setMuted(bool muted);
+    bool muted() const { return muted_; }
+    void setVolume(double percent);
+    double position() const { return position_; }
+    double duration() const { return duration_; }
+    void seek(double seconds);
+
+    // How far backwards playback is left to prove itself before stepping takes over.
+    static constexpr int kBackwardTrialMilliseconds = 700;
+    static constexpr int kStepMilliseconds = 100;
+
+signals:
+    void stateChanged();
+    void fileLoaded();
+    void playbackRestarted();
+
+private:
+    friend class MpvClock;
+    void eventLoop();
+    void handleEvent(const mpv_event& event);
+    void notifyMainThread();
+    void atEnd(bool atEnd);
+    void wakeForStop();
+    void checkBackward();
+    void stepBackward();
+    void setProperty(const char* name, const char* value);
+    void setPosition(double seconds);
+
+    mpv_handle* mpv_ = nullptr;
+    bool rendersVideo_ = false;
+    std::thread events_;
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> restateStop_{false};
+    std::atomic<bool> changePending_{false};
+
+    std::mutex clockMutex_;
+    std::shared_ptr<MpvClock> clock_;
+
+    std::atomic<double> position_{0};
+    std::atomic<double> duration_{0};
+    std::atomic<bool> paused_{true};
+    std::atomic<bool> eof_{false};
+    std::atomic<bool> forward_{true};
+    std::atomic<double> rate_{1.0};
+    bool muted_ = false;
+
+    // Rewinding: mpv plays backwards where it can; elsewhere timed seeks step back.
+    QTimer backwardCheck_;
+    QTimer stepTimer_;
+    double backwardFrom_ = 0;
+    double stepTarget_ = 0;
+    std::atomic<bool> stepping_{false};
+};
+
+}  // namespace reel::platform
