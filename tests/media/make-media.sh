@@ -38,11 +38,18 @@ mkdir -p -- "$1"
 # Absolute, so no path we hand to ffmpeg can look like an option or a URL.
 out=$(cd -- "$1" && pwd)
 
-# Temp file of the ffmpeg run in progress; removed if we die half way.
-partial=
-cleanup() { [[ -n $partial ]] && rm -f -- "$partial"; return 0; }
+# Temp files of the step in progress; removed if we die half way.
+partial='' scratch=''
+cleanup() { rm -f -- ${partial:+"$partial"} ${scratch:+"$scratch"}; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+
+# Leftovers of a run that was killed outright (its trap never ran). The pid
+# suffix tells whether that run could still be going.
+for stale in "$out"/.*.partial.*; do
+  [[ -e $stale ]] || continue
+  kill -0 "${stale##*.}" 2>/dev/null || rm -f -- "$stale"
+done
 
 # --- lavfi source helpers ---------------------------------------------------
 # testsrc2 moves every frame, so encoders produce real P/B frames rather
@@ -83,7 +90,7 @@ copy_as() {
   partial=
 }
 
-# Prefer real H.264; fall back to MPEG-4 part 2 on builds without libx264
+# Prefer real H.264; fall back to the mpeg4 (ASP) encoder on builds without libx264
 # so the rest of the set still gets made. Looked up only when needed, so the
 # no-op run does not pay for an extra ffmpeg start.
 h264=
@@ -153,7 +160,7 @@ gen mpeg1_system.mpg mpeg \
 gen mpeg2_program.mpg vob \
   -f lavfi -i "$(vsrc 720x576 25 3)" \
   -f lavfi -i "$(tone 440 48000 3)" \
-  -c:v mpeg2video -pix_fmt yuv420p -b:v 2M -c:a mp2 -ac 2 -ar 48000 -t 3
+  -c:v mpeg2video -pix_fmt yuv420p -b:v 2M -aspect 4:3 -c:a mp2 -ac 2 -ar 48000 -t 3
 
 # What a DVD rip looks like: PAL, anamorphic 16:9, AC-3, with DVD muxing.
 gen pal_ac3.vob dvd \
@@ -190,7 +197,7 @@ fi
 
 gen mpeg2_elementary.m2v mpeg2video \
   -f lavfi -i "$(vsrc 720x576 25 3)" \
-  -c:v mpeg2video -pix_fmt yuv420p -b:v 2M -t 3
+  -c:v mpeg2video -pix_fmt yuv420p -b:v 2M -aspect 4:3 -t 3
 
 gen audio_only.mp4 mp4 \
   -f lavfi -i "$(tone 440 44100 2)" \
@@ -209,12 +216,20 @@ if ! have video_only.mov; then
 fi
 
 # An hour-plus file so durations and seek positions cross 1:00:00. 16x16 at
-# 1 fps keeps it to a few hundred KB and a couple of seconds to encode; a
-# keyframe every 10 s keeps seeks meaningful.
-gen long_3700s.mp4 mp4 \
-  -f lavfi -i "$(vsrc 16x16 1 3700)" \
-  -f lavfi -i "$(tone 440 8000 3700)" \
-  -c:v mpeg4 -pix_fmt yuv420p -g 10 -c:a aac -ac 1 -ar 8000 -b:a 12k -t 3700
+# 1 fps keeps the video trivial with a keyframe every 10 s so seeks stay
+# meaningful. Encoding an hour of AAC takes ~7 s, so 100 s of tone is encoded
+# once and looped by stream copy (a short priming gap every 100 s is fine).
+if ! have long_3700s.mp4; then
+  scratch="$out/.long-audio.partial.$$"
+  "${ff_in[@]}" -f lavfi -i "$(tone 440 8000 100)" \
+    -c:a aac -ac 1 -ar 8000 -b:a 8k "${ff_out[@]}" -f adts "$scratch"
+  gen long_3700s.mp4 mp4 \
+    -f lavfi -i "$(vsrc 16x16 1 3700)" \
+    -stream_loop -1 -i "$scratch" \
+    -map 0:v -map 1:a -c:v mpeg4 -pix_fmt yuv420p -g 10 -c:a copy -t 3700
+  rm -f -- "$scratch"
+  scratch=
+fi
 
 # Two audio tracks of clearly different size: a quiet tone at 32 kb/s first,
 # then seeded noise at 192 kb/s second (noise really uses the bits; a pure
