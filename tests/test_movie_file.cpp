@@ -45,7 +45,7 @@ TEST_F(MovieFile, DescribesEveryKindOfFileTruthfully) {
         {"div3_pcm_mono.avi", "15", "DIVX-3", "sowt, Mono, 22050 Hz", "0:00:02", "160x120 Aspect: 1.3333"},
         {"xvid_ac3.avi", "25", "XVID", "ac-3, Stereo, 48000 Hz", "0:00:02", "320x240 Aspect: 1.3333"},
         {"mpeg1_system.mpg", "29.970", "MPEG-1", "MPEG1 Muxed", "0:00:03", "352x240 Aspect: 1.4667"},
-        {"mpeg2_program.mpg", "25", "MPEG-2", "m2s ", "0:00:03", "720x576 Aspect: 1.2500"},
+        {"mpeg2_program.mpg", "25", "MPEG-2", "m2s ", "0:00:03", "768x576 Aspect: 1.3333"},  // 4:3
         {"pal_ac3.vob", "25", "m2v1", "ac-3, Stereo, 48000 Hz", "0:00:03", "1024x576 Aspect: 1.7778"},
         {"pal.dv", "25", "dvcp", "sowt, Stereo, 48000 Hz", "0:00:02", "768x576 Aspect: 1.3333"},
         {"elementary.mpv", "25", "m1v ", "none", "0:00:20", "352x288 Aspect: 1.2222"},
