@@ -236,9 +236,7 @@ void AppController::dropMovieView() {
     }
     view_->stop();
     if (viewerWindow && viewerWindow->contentView() == view_.get()) viewerWindow->setContentView(nullptr);
-    QWidget* widget = view_.release()->widget();
-    widget->hide();
-    widget->deleteLater();
+    view_.reset();  // a replaced view no longer plays: its player goes with it
 }
 
 void AppController::viewItem() {

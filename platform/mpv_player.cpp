@@ -76,6 +76,8 @@ MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
     mpv_set_option_string(mpv_, "input-default-bindings", "no");
     mpv_set_option_string(mpv_, "input-vo-keyboard", "no");
     mpv_set_option_string(mpv_, "audio-client-name", "reel");
+    // Decoding is in software (mpv's default); probing GPU interop only prints complaints.
+    mpv_set_option_string(mpv_, "gpu-hwdec-interop", "no");
     applyOptions(mpv_, qgetenv("REEL_MPV_OPTIONS"));
     if (mpv_initialize(mpv_) < 0) {
         log("mpv could not be initialised");
@@ -128,6 +130,7 @@ void MpvPlayer::load(const std::string& path) {
     forward_ = true;
     rate_ = 1.0;
     stepping_ = false;
+    backwardFails_ = false;
     stepTimer_.stop();
     backwardCheck_.stop();
     if (mpv_) {
@@ -169,23 +172,37 @@ void MpvPlayer::setRate(double rate) {
     if (forward != forward_) setProperty(mpv::kPlayDirection, forward ? "forward" : "backward");
     forward_ = forward;
     backwardCheck_.stop();
+    if (!forward && backwardFails_) {
+        startStepping(position_);
+        return;
+    }
     setPaused(false);
     if (!forward) {
         // Not every file plays backwards: watch whether the position really falls.
         backwardFrom_ = position_;
+        backwardTrial_.start();
         backwardCheck_.start();
     }
 }
 
 void MpvPlayer::checkBackward() {
-    if (forward_ || stepping_ || paused_) return;
+    // A file mpv cannot demux backwards stands still, or ends at once as if at its start.
+    if (forward_ || stepping_) return;
     if (position_ < backwardFrom_ - 0.1 || position_ <= 0.05) return;  // it works, or it is already at the start
     log("playing backwards does not work for this file; stepping back instead");
+    backwardFails_ = true;
+    // Carry on from where rewinding would be by now, as if it had worked from the start.
+    const double trial = double(backwardTrial_.elapsed()) / 1000.0;
+    startStepping(backwardFrom_ - std::fabs(rate_) * trial);
+}
+
+void MpvPlayer::startStepping(double from) {
     setProperty(mpv::kPlayDirection, "forward");
     setProperty(mpv::kPause, "yes");
     stepping_ = true;
-    stepTarget_ = position_;
-    stepTimer_.start();
+    stepTarget_ = std::max(0.0, from) + std::fabs(rate_) * kStepMilliseconds / 1000.0;
+    stepBackward();
+    if (stepping_) stepTimer_.start();
 }
 
 void MpvPlayer::stepBackward() {

@@ -52,7 +52,7 @@ public:
     void seek(double seconds);
 
     // How far backwards playback is left to prove itself before stepping takes over.
-    static constexpr int kBackwardTrialMilliseconds = 700;
+    static constexpr int kBackwardTrialMilliseconds = 400;
     static constexpr int kStepMilliseconds = 100;
 
 signals:
@@ -69,6 +69,7 @@ private:
     void wakeForStop();
     void checkBackward();
     void stepBackward();
+    void startStepping(double from);
     void setProperty(const char* name, const char* value);
     void setPosition(double seconds);
 
@@ -94,6 +95,8 @@ private:
     QTimer backwardCheck_;
     QTimer stepTimer_;
     double backwardFrom_ = 0;
+    QElapsedTimer backwardTrial_;
+    bool backwardFails_ = false;  // learnt once per file
     double stepTarget_ = 0;
     std::atomic<bool> stepping_{false};
 };

@@ -1,0 +1,125 @@
+// Real playback through libmpv, with no picture and no sound (vo=null, ao=null).
+
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/app_controller.h"
+#include "app/interface.h"
+#include "app/playlist_intake.h"
+#include "platform/log.h"
+#include "platform/mpv_movie_view.h"
+#include "platform/mpv_player.h"
+#include "platform/notification_center.h"
+#include "transport/fade_window.h"
+
+using namespace reel;
+
+class PlaybackTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir config_;
+    QTemporaryDir files_;
+    std::unique_ptr<Interface> ui_;
+
+    AppController& c() { return ui_->controller(); }
+    platform::MpvPlayer& player() { return static_cast<platform::MpvMovieView*>(c().view())->player(); }
+
+    QString make(const QString& name, const QStringList& encode) {
+        const QString path = files_.filePath(name);
+        if (QFile::exists(path)) return path;
+        QProcess ffmpeg;
+        ffmpeg.start("ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-nostdin", "-y"} + encode + QStringList{path});
+        ffmpeg.waitForFinished(120000);
+        return path;
+    }
+    QString clip(const QString& name, double seconds) {
+        return make(name, {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-f", "lavfi", "-i", "sine",
+                           "-t", QString::number(seconds), "-c:v", "mpeg4", "-c:a", "aac"});
+    }
+
+    void view(int row) {
+        c().selectRow(row);
+        c().readSettings();
+        c().viewItem();
+        QVERIFY(c().view());
+    }
+
+    void post(const char* word) {
+        platform::NotificationCenter::defaultCenter().postNotificationName(platform::kFastNotification, word);
+    }
+
+    // Scans for about a second and says how far the position moved.
+    double scanned(const char* word) {
+        post(word);
+        const double from = player().position();
+        QTest::qWait(1000);
+        const double moved = player().position() - from;
+        post("play");
+        return moved;
+    }
+
+private slots:
+    void initTestCase() {
+        qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
+        qputenv("REEL_MPV_OPTIONS", "vo=null,ao=null");
+        platform::setLogEnabled(false);
+    }
+    void init() { ui_ = std::make_unique<Interface>(); }
+    void cleanup() { ui_.reset(); }
+
+    void playsThroughThePlaylistByItself() {
+        c().openPanelDidEnd({clip("one.mp4", 1), clip("two.mp4", 1), clip("three.mp4", 1)}, 1);
+        c().intake().finish();
+        view(0);
+        QTRY_COMPARE_WITH_TIMEOUT(c().cNameField->text(), QString("two"), 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(c().cNameField->text(), QString("three"), 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(!c().viewerWindow->isVisible(), 8000);
+        QCOMPARE(c().selectedRow(), 2);
+    }
+
+    void scansBothWaysAtThreeTimesAndComesBack() {
+        const QString mp4 = clip("long.mp4", 30);
+        // AC-3 in a VOB is one mpv cannot play backwards: rewinding steps back instead.
+        const QString vob = make("long.vob", {"-f", "lavfi", "-i", "testsrc2=size=352x288:rate=25", "-f", "lavfi", "-i",
+                                              "sine", "-t", "30", "-c:v", "mpeg2video", "-c:a", "ac3", "-f", "vob"});
+        c().openPanelDidEnd({mp4, vob}, 1);
+        c().intake().finish();
+        for (int row : {0, 1}) {
+            view(row);
+            QTRY_VERIFY_WITH_TIMEOUT(player().position() > 0.2, 5000);
+            player().seek(10);
+            QTest::qWait(300);
+            const double forward = scanned("forward");
+            QVERIFY2(forward > 1.8 && forward < 4.5, qPrintable(QString("forward moved %1 s").arg(forward)));
+            QCOMPARE(player().rate(), 1.0);
+            QVERIFY(!player().muted());
+            QTest::qWait(200);
+            const double backward = scanned("rewind");
+            QVERIFY2(backward < -1.2, qPrintable(QString("rewind moved %1 s in row %2").arg(backward).arg(row)));
+            QCOMPARE(player().rate(), 1.0);
+            QVERIFY(!player().muted());
+            QTRY_VERIFY(c().view()->isPlaying());
+        }
+    }
+
+    void scanningMutesUntilPlay() {
+        c().openPanelDidEnd({clip("long.mp4", 30)}, 1);
+        c().intake().finish();
+        view(0);
+        post("forward");
+        QVERIFY(player().muted());
+        QCOMPARE(c().view()->rate(), 3.0f);
+        post("rewind");
+        QVERIFY(player().muted());
+        QCOMPARE(c().view()->rate(), -3.0f);
+        post("play");
+        QVERIFY(!player().muted());
+        QCOMPARE(c().view()->rate(), 1.0f);
+    }
+};
+
+QTEST_MAIN(PlaybackTest)
+#include "test_playback.moc"
