@@ -10,11 +10,15 @@ namespace reel::platform {
 
 namespace {
 std::atomic<bool> enabled{true};
-}
+std::function<void(std::string_view)> sink;
+}  // namespace
 
 void setLogEnabled(bool on) { enabled = on; }
 
+void setLogSink(std::function<void(std::string_view)> to) { sink = std::move(to); }
+
 void log(std::string_view line) {
+    if (sink) return sink(line);
     if (!enabled) return;
     using namespace std::chrono;
     const auto now = system_clock::now();
