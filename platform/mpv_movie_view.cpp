@@ -28,6 +28,8 @@ void renderUpdate(void* view) {
 
 MpvMovieView::MpvMovieView(QWidget* parent) : QOpenGLWidget(parent), player_(std::make_unique<MpvPlayer>()) {
     setMinimumSize(16, 16);
+    // Moves over the picture reach the window around it, which may want to know.
+    setMouseTracking(true);
     connect(player_.get(), &MpvPlayer::playbackRestarted, this, [this] {
         if (!firstFrameWanted_) return;
         if (player_->rendersVideo()) {
@@ -47,6 +49,11 @@ MpvMovieView::~MpvMovieView() {
 
 void MpvMovieView::freeRenderContext() {
     if (!render_) return;
+    // Remember which picture was shown; freeing the context makes mpv let go of it.
+    if (char* track = mpv_get_property_string(player_->handle(), "vid")) {
+        videoTrack_ = std::string(track) == "no" ? "auto" : track;
+        mpv_free(track);
+    }
     makeCurrent();
     mpv_render_context_free(render_);
     render_ = nullptr;
@@ -87,6 +94,12 @@ void MpvMovieView::initializeGL() {
         return;
     }
     mpv_render_context_set_update_callback(render_, renderUpdate, this);
+    if (!videoTrack_.empty()) {
+        // mpv dropped the picture with the old context (the view moved to
+        // another window): pick the same track again to show it through this one.
+        mpv_set_property_string(player_->handle(), "vid", videoTrack_.c_str());
+        videoTrack_.clear();
+    }
     // Moving to another window gives the widget a new GL context; the render context goes with the old one.
     connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &MpvMovieView::freeRenderContext,
             Qt::DirectConnection);

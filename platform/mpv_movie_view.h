@@ -55,6 +55,7 @@ private:
     std::string pendingPath_;
     bool firstFrameWanted_ = false;
     bool restarted_ = false;
+    std::string videoTrack_;  // to select again once a new context exists
     bool editable_ = false;
     bool controllerShown_ = false;
 };

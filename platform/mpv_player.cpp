@@ -76,6 +76,9 @@ MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
     mpv_set_option_string(mpv_, "input-default-bindings", "no");
     mpv_set_option_string(mpv_, "input-vo-keyboard", "no");
     mpv_set_option_string(mpv_, "audio-client-name", "reel");
+    // A player inside an application: no user scripts or stream fetchers to wait for.
+    mpv_set_option_string(mpv_, "load-scripts", "no");
+    mpv_set_option_string(mpv_, "ytdl", "no");
     // Decoding is in software (mpv's default); probing GPU interop only prints complaints.
     mpv_set_option_string(mpv_, "gpu-hwdec-interop", "no");
     applyOptions(mpv_, qgetenv("REEL_MPV_OPTIONS"));
