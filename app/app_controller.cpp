@@ -464,7 +464,7 @@ void AppController::fullScreen() {
         widget->setGeometry(picture.toRect());
         widget->show();
         _fullscreenWindow->setGeometry(screen ? screen->geometry() : _fullscreenWindow->geometry());
-        _fullscreenWindow->show();
+        _fullscreenWindow->showFullScreen();  // so a window manager puts it over its panels too
         _fullscreenWindow->raise();
         _fullscreenWindow->activateWindow();
         platform::setWindowLevel(cWindow, platform::windowLevel(_fullscreenWindow.get()) + 1);

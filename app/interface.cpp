@@ -1,6 +1,7 @@
 #include "app/interface.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QSlider>
@@ -89,6 +90,21 @@ Interface::~Interface() {
     controller_.reset();
 }
 
+namespace {
+
+// Closing the playlist window ends the player: on this desktop nothing else
+// would be left to bring it back with.
+class QuitOnClose : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Close) QTimer::singleShot(0, qApp, &QApplication::quit);
+        return false;
+    }
+};
+
+}  // namespace
+
 int runApplication(int& argc, char** argv, const QStringList& files) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Reel"));
@@ -96,7 +112,15 @@ int runApplication(int& argc, char** argv, const QStringList& files) {
     QApplication::setDesktopFileName(QStringLiteral("reel"));
 
     Interface interface;
+    QuitOnClose quitOnClose;
+    interface.playlistWindow().installEventFilter(&quitOnClose);
     interface.playlistWindow().show();
+    // The controller floats low in the middle of the screen, out of the picture's way.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect room = screen->availableGeometry();
+        IControllerWindow& controls = interface.controllerWindow();
+        controls.move(room.center().x() - controls.width() / 2, room.bottom() - controls.height() - room.height() / 10);
+    }
     QTimer::singleShot(0, &interface.controller(), [&] {
         interface.controller().applicationDidFinishLaunching();
         interface.controller().addFiles(files);
