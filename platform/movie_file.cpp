@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -51,6 +52,11 @@ constexpr std::int64_t kReadBudget = 32 << 20;
 // work. The cap still holds the index of a day-long 60 fps track, and an 8K
 // picture at 16 bits for the player's decoders that share the setting.
 constexpr std::size_t kLargestAllocation = 128 << 20;
+// FFmpeg rebuilds a QuickTime track's index once per entry of its edit list,
+// again without looking at the clock: a million entries (12 MB) take seconds.
+// Real movies carry a handful, so a list longer than this is not followed.
+constexpr std::uint32_t kMostEdits = 1000;
+constexpr std::size_t kCarry = 11;  // an 'elst' tag and its entry count, less one byte
 
 // Containers worth describing; anything else (images, text, playlists) is not a movie.
 constexpr const char* kContainers =
@@ -66,8 +72,20 @@ struct ByteSource {
     std::int64_t pos = 0;
     std::int64_t budget = kReadBudget;  // bytes the demuxer may still read
     Clock::time_point deadline = Clock::time_point::max();
+    // While the header is read: whether an edit list longer than kMostEdits,
+    // or a compressed header that hides its edit lists, has gone by.
+    bool watchEdits = false;
+    bool longEdits = false;
+    std::array<std::uint8_t, kCarry> carry{};  // the end of the previous read
+    std::size_t carried = 0;
 
     bool expired() const { return Clock::now() >= deadline; }
+
+    void rewind() {
+        pos = 0;
+        budget = kReadBudget;
+        carried = 0;
+    }
 
     // Bytes at an offset without moving the read position.
     std::int64_t readAt(std::int64_t offset, std::uint8_t* buffer, std::int64_t count) const {
@@ -96,12 +114,49 @@ struct ByteSource {
     }
 };
 
+std::uint32_t bigEndian32(const std::uint8_t* p) {
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
+
+// An 'elst' box (tag, version and flags, entry count) with too many entries,
+// or a 'cmov' box, whose edit lists come out of zlib and so never pass by here.
+bool longEditsIn(const std::uint8_t* bytes, std::size_t size) {
+    constexpr std::string_view elst = "elst", cmov = "cmov";
+    const std::string_view text(reinterpret_cast<const char*>(bytes), size);
+    if (text.find(cmov) != std::string_view::npos) return true;
+    for (std::size_t at = text.find(elst); at != std::string_view::npos; at = text.find(elst, at + 1)) {
+        if (at + 12 <= size && bigEndian32(bytes + at + 8) > kMostEdits) return true;
+    }
+    return false;
+}
+
+// Every byte FFmpeg reads comes through here, so this is where the header's
+// edit lists can be seen before FFmpeg acts on them.
+bool watchForLongEdits(ByteSource& source, const std::uint8_t* bytes, std::size_t size) {
+    // A box split across two reads: the end of the last read joined to the start of this one.
+    std::array<std::uint8_t, 2 * kCarry> seam{};
+    const std::size_t head = std::min(size, kCarry);
+    std::copy_n(source.carry.begin(), source.carried, seam.begin());
+    std::copy_n(bytes, head, seam.begin() + std::ptrdiff_t(source.carried));
+    const std::size_t joined = source.carried + head;
+    if (longEditsIn(seam.data(), joined) || longEditsIn(bytes, size)) return true;
+    // Keep the last bytes seen for the next read.
+    source.carried = std::min(joined, kCarry);
+    const std::uint8_t* tail = size >= kCarry ? bytes + size - kCarry : seam.data() + joined - source.carried;
+    std::copy_n(tail, source.carried, source.carry.begin());
+    return false;
+}
+
 int readPacket(void* opaque, std::uint8_t* buffer, int bufferSize) {
     auto* source = static_cast<ByteSource*>(opaque);
     if (source->expired()) return AVERROR_EXIT;
     const std::int64_t got = source->readAt(source->pos, buffer, std::min<std::int64_t>(bufferSize, source->budget));
     if (got < 0) return AVERROR(int(-got));
     if (got == 0) return AVERROR_EOF;
+    if (source->watchEdits && watchForLongEdits(*source, buffer, std::size_t(got))) {
+        source->longEdits = true;
+        return AVERROR_EXIT;
+    }
     source->pos += got;
     source->budget -= got;
     return int(got);
@@ -120,6 +175,7 @@ std::int64_t seekSource(void* opaque, std::int64_t offset, int whence) {
     }
     if (target < 0) return AVERROR(EINVAL);
     source->pos = target;
+    source->carried = 0;
     return target;
 }
 
@@ -155,9 +211,12 @@ public:
     Demuxer(const Demuxer&) = delete;
     Demuxer& operator=(const Demuxer&) = delete;
 
-    int open(const std::string& name) {
+    int open(const std::string& name, bool ignoreEdits) {
         if (!ctx_ || !io_) return AVERROR(ENOMEM);
-        const int err = avformat_open_input(&ctx_, name.c_str(), nullptr, nullptr);
+        AVDictionary* options = nullptr;
+        if (ignoreEdits) av_dict_set(&options, "ignore_editlist", "1", 0);
+        const int err = avformat_open_input(&ctx_, name.c_str(), nullptr, &options);
+        av_dict_free(&options);
         // On failure the context is freed and nulled by FFmpeg.
         opened_ = err >= 0;
         return err;
@@ -309,8 +368,13 @@ void setCompressorName(SampleDescription& description, const std::string& name) 
 template <typename T>
 T clampTo(double value) {
     if (!std::isfinite(value)) return 0;
-    return static_cast<T>(std::clamp(std::round(value), double(std::numeric_limits<T>::min()),
-                                     double(std::numeric_limits<T>::max())));
+    // The largest 64-bit value has no double (it rounds up to 2^63, which no
+    // int64 holds), but one past the largest value is exact at every width.
+    const double end = double(std::numeric_limits<T>::max()) + 1.0;
+    value = std::round(value);
+    if (value >= end) return std::numeric_limits<T>::max();
+    if (value < double(std::numeric_limits<T>::min())) return std::numeric_limits<T>::min();
+    return static_cast<T>(value);
 }
 
 double toSeconds(std::int64_t value, AVRational base) {
@@ -458,7 +522,9 @@ std::int64_t estimatedBytes(const Inspection& in, unsigned index) {
     if (sampled > 0 && in.samples[index].bytes > 0)
         return std::int64_t(double(in.source.size) * double(in.samples[index].bytes) / double(sampled));
     const std::int64_t bitRate = in.ctx->streams[index]->codecpar->bit_rate;
-    if (bitRate > 0 && positive(in.seconds[index])) return std::int64_t(double(bitRate) * in.seconds[index] / 8);
+    // A header's bit rate and length can be anything; no track holds more than the file.
+    if (bitRate > 0 && positive(in.seconds[index]))
+        return std::min(in.source.size, clampTo<std::int64_t>(double(bitRate) * in.seconds[index] / 8));
     return 0;
 }
 
@@ -496,10 +562,10 @@ TrackRecord makeTrack(Inspection& in, unsigned index) {
     if (knownDuration) {
         setMediaTiming(media, st->time_base.den, st->duration * st->time_base.num);
     } else if (video && rate.num > 0) {
-        setMediaTiming(media, rate.num, std::int64_t(media.sampleCount) * rate.den);
+        setMediaTiming(media, rate.num, clampTo<std::int64_t>(double(media.sampleCount) * rate.den));
     } else {
         const std::int64_t scale = par->sample_rate > 0 ? par->sample_rate : kMovieTimeScale;
-        setMediaTiming(media, scale, positive(seconds) ? std::int64_t(seconds * double(scale)) : 0);
+        setMediaTiming(media, scale, positive(seconds) ? clampTo<std::int64_t>(seconds * double(scale)) : 0);
     }
 
     SampleDescription& description = media.description;
@@ -545,7 +611,7 @@ TrackRecord makeMuxedTrack(const Inspection& in, int videoIndex, double seconds)
     media.description.dataFormat = FourCC(elementary ? (mpeg2 ? "m2v " : "m1v ") : (mpeg2 ? "m2s " : "m1s "));
     const std::string word = videoCodec != AV_CODEC_ID_NONE ? codecWord(videoCodec) : (mpeg2 ? "MPEG-2" : "MPEG");
     media.handlerCreatorName = handlerName(word);
-    setMediaTiming(media, 90000, std::int64_t(std::max(0.0, seconds) * 90000));
+    setMediaTiming(media, 90000, clampTo<std::int64_t>(std::max(0.0, seconds) * 90000));
     return track;
 }
 
@@ -582,10 +648,19 @@ OpenedMovie describe(ByteSource& source, const std::string& name) {
     source.deadline = Clock::now() + kDescribeDeadline;
     const auto tooSlow = [] { return failure("gave up after " + std::to_string(kDescribeDeadline.count() / 1000) + " s"); };
 
-    Demuxer demuxer(source);
-    const int err = demuxer.open(name);
+    std::optional<Demuxer> demuxer(std::in_place, source);
+    source.watchEdits = true;
+    int err = demuxer->open(name, false);
+    if (source.longEdits) {
+        // Read again from the start, this time leaving the edit lists aside.
+        source.watchEdits = false;
+        source.rewind();
+        demuxer.emplace(source);
+        err = demuxer->open(name, true);
+    }
+    source.watchEdits = false;
     if (err < 0) return source.expired() ? tooSlow() : failure("not a movie file (" + errorText(err) + ")");
-    AVFormatContext* ctx = demuxer.get();
+    AVFormatContext* ctx = demuxer->get();
 
     const bool mpeg = formatIs(ctx, "mpeg") || formatIs(ctx, "mpegvideo");
     const bool indexed = formatIs(ctx, "mov") || formatIs(ctx, "avi");

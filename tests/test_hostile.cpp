@@ -1,0 +1,344 @@
+// Files made to hold the describer up: gigabytes of zeroes, headers that claim
+// absurd counts, edit lists of a million entries, a file that keeps growing.
+// Each must be described or skipped well inside the deadline.
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/playlist_entry.h"
+#include "platform/log.h"
+#include "platform/movie_file.h"
+#include "platform/toolbox.h"
+
+using namespace reel;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string mediaPath(const std::string& name) {
+    const char* dir = std::getenv("REEL_TEST_MEDIA");
+    return std::string(dir ? dir : "test-media") + "/" + name;
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void spit(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+// Extends a file with a hole: the file system stores nothing for it and reads give zeroes.
+void extendTo(const std::string& path, off_t size) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0) << path;
+    EXPECT_EQ(::ftruncate(fd, size), 0) << path;
+    ::close(fd);
+}
+
+struct Timed {
+    EntryOutcome outcome;
+    Clock::duration took;
+};
+
+Timed describeTimed(const std::string& path) {
+    const auto started = Clock::now();
+    EntryOutcome outcome = buildEntry(path, fileOpener());
+    return {std::move(outcome), Clock::now() - started};
+}
+
+// ---- A QuickTime movie with one Motion-JPEG track, built box by box
+
+std::string u16(std::uint32_t v) { return {char(v >> 8), char(v)}; }
+std::string u32(std::uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
+std::string zeros(std::size_t n) { return std::string(n, '\0'); }
+
+std::string box(const char* type, const std::string& payload) {
+    return u32(std::uint32_t(8 + payload.size())) + type + payload;
+}
+std::string fullBox(const char* type, std::uint32_t flags, const std::string& payload) {
+    return box(type, u32(flags) + payload);
+}
+
+std::string matrix() { return u32(0x10000) + zeros(12) + u32(0x10000) + zeros(12) + u32(0x40000000); }
+
+struct TrackSpec {
+    std::uint32_t samples = 48;
+    std::uint32_t sampleSize = 100;        // every sample the same size
+    std::uint32_t samplesPerChunk = 48;
+    std::uint32_t delta = 40;              // in a 1000 time scale: 25 frames a second
+    std::uint32_t edits = 0;               // edit list entries, none for no list
+    std::uint32_t editDuration = 1;
+    bool reordered = false;
+};
+
+std::string moov(const TrackSpec& t, std::uint32_t mdatOffset) {
+    const std::uint32_t duration = t.samples * t.delta;
+    std::string elst;
+    if (t.edits > 0) {
+        const std::string entry = u32(t.editDuration) + u32(0) + u32(0x10000);
+        std::string entries;
+        entries.reserve(std::size_t(t.edits) * entry.size());
+        for (std::uint32_t i = 0; i < t.edits; ++i) entries += entry;
+        elst = box("edts", fullBox("elst", 0, u32(t.edits) + entries));
+    }
+    const std::string sampleEntry = box("jpeg", zeros(6) + u16(1) + zeros(16) + u16(320) + u16(240) + u32(0x480000) +
+                                                    u32(0x480000) + zeros(4) + u16(1) + zeros(32) + u16(24) + u16(0xFFFF));
+    // Reordered pictures, as B-frames make them: a key frame every twelve, and
+    // each picture shown a frame later or earlier than it is stored.
+    std::string keys, shifts;
+    if (t.reordered) {
+        for (std::uint32_t i = 1; i <= t.samples; i += 12) keys += u32(i);
+        for (std::uint32_t i = 0; i < t.samples; ++i) shifts += u32(1) + u32(i % 2 ? 0 : 2 * t.delta);
+    }
+    const std::string reorder =
+        t.reordered ? fullBox("stss", 0, u32(std::uint32_t(keys.size() / 4)) + keys) +
+                          fullBox("ctts", 0, u32(t.samples) + shifts)
+                    : "";
+    const std::string stbl = box("stbl", fullBox("stsd", 0, u32(1) + sampleEntry) +
+                                             fullBox("stts", 0, u32(1) + u32(t.samples) + u32(t.delta)) + reorder +
+                                             fullBox("stsc", 0, u32(1) + u32(1) + u32(t.samplesPerChunk) + u32(1)) +
+                                             fullBox("stsz", 0, u32(t.sampleSize) + u32(t.samples)) +
+                                             fullBox("stco", 0, u32(1) + u32(mdatOffset)));
+    const std::string minf = box("minf", fullBox("vmhd", 1, zeros(8)) +
+                                             box("dinf", fullBox("dref", 0, u32(1) + fullBox("url ", 1, ""))) + stbl);
+    const std::string mdia = box("mdia", fullBox("mdhd", 0, zeros(8) + u32(1000) + u32(duration) + zeros(4)) +
+                                             fullBox("hdlr", 0, zeros(4) + "vide" + zeros(13)) + minf);
+    const std::string tkhd = fullBox("tkhd", 3, zeros(8) + u32(1) + zeros(4) + u32(duration) + zeros(16) + matrix() +
+                                                    u32(320 << 16) + u32(240 << 16));
+    const std::string mvhd = fullBox("mvhd", 0, zeros(8) + u32(1000) + u32(duration) + u32(0x10000) + u16(0x100) +
+                                                    zeros(10) + matrix() + zeros(24) + u32(2));
+    return box("moov", mvhd + box("trak", tkhd + elst + mdia));
+}
+
+// The header squeezed by zlib into a 'cmov' box, as QuickTime 3 wrote them.
+std::string compressedHeader(const std::string& header) {
+    uLongf size = compressBound(uLong(header.size()));
+    std::string packed(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(header.data()),
+              uLong(header.size()), Z_BEST_SPEED);
+    packed.resize(size);
+    return box("moov", box("cmov", box("dcom", "zlib") + box("cmvd", u32(std::uint32_t(header.size())) + packed)));
+}
+
+// ftyp, mdat with the samples (as far as they are kept), then the header.
+std::string quickTime(const TrackSpec& t, bool squeezed) {
+    const std::string ftyp = box("ftyp", std::string("qt  ") + u32(0x200) + "qt  ");
+    const std::uint64_t wanted = std::uint64_t(t.samples) * t.sampleSize;
+    const std::string mdat = box("mdat", std::string(std::size_t(std::min<std::uint64_t>(wanted, 1 << 16)), '\xAB'));
+    const std::string header = moov(t, std::uint32_t(ftyp.size() + 8));
+    return ftyp + mdat + (squeezed ? compressedHeader(header) : header);
+}
+
+class Hostile : public testing::Test {
+protected:
+    void SetUp() override {
+        platform::setLogEnabled(false);
+        dir_ = testing::TempDir() + "reel-hostile-" + std::to_string(::getpid());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        platform::setLogEnabled(true);
+        fs::remove_all(dir_);
+    }
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+    std::string dir_;
+};
+
+constexpr off_t kEightGiB = off_t(8) << 30;
+
+}  // namespace
+
+TEST_F(Hostile, GigabytesOfZeroesAreRefusedQuickly) {
+    for (const char* ext : {"mpg", "avi", "mpeg", "mov", "mpv", "mp4", "vob", "dv"}) {
+        SCOPED_TRACE(ext);
+        const std::string file = path(std::string("zeroes.") + ext);
+        extendTo(file, kEightGiB);
+        const Timed run = describeTimed(file);
+        EXPECT_FALSE(run.outcome.entry);
+        EXPECT_NE(run.outcome.skipReason.find("not a movie file"), std::string::npos) << run.outcome.skipReason;
+        EXPECT_LT(run.took, platform::kDescribeDeadline);
+        fs::remove(file);
+    }
+}
+
+// A download that reserved its whole size and got no further than the start
+// reads as the start did.
+TEST_F(Hostile, RealStartThenGigabytesOfZeroesIsDescribedQuickly) {
+    const struct {
+        const char* file;
+        bool sameType;
+    } cases[] = {
+        // A program stream's length comes from its last time stamp, which zeroes
+        // do not have, and a track of no length is no track to the descriptions.
+        {"mpeg2_program.mpg", false},
+        {"pal_ac3.vob", false},
+        {"pal.dv", true},
+        {"elementary.mpv", true},
+        {"dx50_mp3.avi", true},
+        {"h264_aac_23976.mp4", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const EntryOutcome whole = buildEntry(mediaPath(c.file), fileOpener());
+        ASSERT_TRUE(whole.entry) << whole.skipReason;
+        const std::string file = path(c.file);
+        fs::copy_file(mediaPath(c.file), file);
+        extendTo(file, kEightGiB);
+        const Timed run = describeTimed(file);
+        ASSERT_TRUE(run.outcome.entry) << run.outcome.skipReason;
+        EXPECT_EQ(run.outcome.entry->size, whole.entry->size);
+        if (c.sameType) {
+            EXPECT_EQ(run.outcome.entry->type, whole.entry->type);
+        }
+        EXPECT_LT(run.took, platform::kDescribeDeadline);
+        fs::remove(file);
+    }
+}
+
+TEST_F(Hostile, HeadersThatClaimTooMuchAreDescribedQuickly) {
+    const struct {
+        const char* what;
+        TrackSpec track;
+        bool squeeze;
+    } cases[] = {
+        // 800 bytes asking for an index of 80 million samples (2 GB).
+        {"80M samples of one byte", {.samples = 80'000'000, .sampleSize = 1, .samplesPerChunk = 80'000'000}, false},
+        {"a million edits of reordered pictures", {.edits = 1'000'000, .reordered = true}, false},
+        {"a million edits of the whole track", {.edits = 1'000'000, .editDuration = 1920, .reordered = true}, false},
+        // The edit list comes out of zlib, past anything that watches the file's bytes.
+        {"a compressed million edits", {.edits = 1'000'000, .reordered = true}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string file = path("claims.mov");
+        spit(file, quickTime(c.track, c.squeeze));
+        const Timed run = describeTimed(file);
+        EXPECT_LT(run.took, platform::kDescribeDeadline);
+        if (!run.outcome.entry) {
+            ADD_FAILURE() << run.outcome.skipReason;
+            continue;
+        }
+        // The picture size is the sample description's, whatever the tables claim.
+        EXPECT_EQ(run.outcome.entry->size, "320x240 Aspect: 1.3333");
+    }
+}
+
+TEST_F(Hostile, ProgramStreamOfPaddingAloneIsRefusedQuickly) {
+    // An MPEG-2 pack header, then 48 MB of padding packets and nothing else.
+    const std::string pack = std::string("\x00\x00\x01\xBA\x44\x00\x04\x00\x04\x01\x01\x89\xC3\xF8", 14);
+    std::string padding = std::string("\x00\x00\x01\xBE", 4) + u16(2028) + std::string(2028, '\xFF');
+    std::string bytes = pack;
+    while (bytes.size() < (48u << 20)) bytes += padding;
+    const std::string file = path("padding.mpg");
+    spit(file, bytes);
+    const Timed run = describeTimed(file);
+    EXPECT_FALSE(run.outcome.entry);
+    EXPECT_LT(run.took, platform::kDescribeDeadline);
+}
+
+TEST_F(Hostile, AFileThatKeepsGrowingIsDescribedAsItWas) {
+    const std::string file = path("growing.vob");
+    fs::copy_file(mediaPath("pal_ac3.vob"), file);
+    std::atomic<bool> stop = false;
+    std::thread writer([&] {
+        std::ofstream out(file, std::ios::binary | std::ios::app);
+        const std::string block(64 << 10, '\0');
+        while (!stop) {
+            out.write(block.data(), std::streamsize(block.size()));
+            out.flush();
+        }
+    });
+    const Timed run = describeTimed(file);
+    stop = true;
+    writer.join();
+    ASSERT_TRUE(run.outcome.entry) << run.outcome.skipReason;
+    EXPECT_EQ(run.outcome.entry->type, "m2v1");
+    EXPECT_LT(run.took, platform::kDescribeDeadline);
+}
+
+TEST_F(Hostile, AbsurdAviAndMpegFieldsAreDescribedQuickly) {
+    const auto patch32 = [](std::string& bytes, const char* tag, std::size_t offset, std::uint32_t value) {
+        const std::size_t at = bytes.find(tag);
+        ASSERT_NE(at, std::string::npos) << tag;
+        for (int i = 0; i < 4; ++i) bytes[at + offset + std::size_t(i)] = char(value >> (8 * i));  // little-endian
+    };
+    std::string avi = slurp(mediaPath("dx50_mp3.avi"));
+    patch32(avi, "avih", 8 + 16, 0xFFFFFFFF);  // total frames
+    patch32(avi, "strh", 8 + 20, 1);           // time scale of a tick ...
+    patch32(avi, "strh", 8 + 24, 0xFFFFFFFF);  // ... and ticks a second
+    patch32(avi, "strh", 8 + 32, 0xFFFFFFFF);  // length
+    patch32(avi, "strf", 8 + 4, 0x7FFFFFFF);   // picture width
+    patch32(avi, "idx1", 8 + 12, 0xFFFFFFFF);  // first chunk's size
+    spit(path("absurd.avi"), avi);
+
+    // Every MPEG sequence header says 4095x4095.
+    std::string mpeg = slurp(mediaPath("mpeg2_program.mpg"));
+    const std::string sequence("\x00\x00\x01\xB3", 4);
+    for (std::size_t at = mpeg.find(sequence); at != std::string::npos; at = mpeg.find(sequence, at + 4)) {
+        mpeg[at + 4] = '\xFF';
+        mpeg[at + 5] = '\xFF';
+        mpeg[at + 6] = '\xFF';
+    }
+    spit(path("absurd.mpg"), mpeg);
+
+    const Timed aviRun = describeTimed(path("absurd.avi"));
+    EXPECT_LT(aviRun.took, platform::kDescribeDeadline);
+    ASSERT_TRUE(aviRun.outcome.entry) << aviRun.outcome.skipReason;
+    // The width is whatever fits a picture's 16 bits; the codec still shows.
+    EXPECT_EQ(aviRun.outcome.entry->type, "DIVX-5");
+
+    const Timed mpegRun = describeTimed(path("absurd.mpg"));
+    EXPECT_LT(mpegRun.took, platform::kDescribeDeadline);
+    ASSERT_TRUE(mpegRun.outcome.entry) << mpegRun.outcome.skipReason;
+    EXPECT_EQ(mpegRun.outcome.entry->type, "MPEG-2");
+}
+
+// A length of 9e12 seconds at 2 GHz: FFmpeg passes both on, and the sound's
+// time scale times its length is past what 64 bits hold.
+TEST_F(Hostile, ImpossibleLengthAndSampleRateStayInRange) {
+    std::string mkv = slurp(mediaPath("clip.mkv"));
+    const auto setDouble = [&mkv](const std::string& element, double value) {
+        const std::size_t at = mkv.find(element);
+        ASSERT_NE(at, std::string::npos);
+        std::uint64_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        for (int i = 0; i < 8; ++i) mkv[at + element.size() + std::size_t(i)] = char(bits >> (56 - 8 * i));
+    };
+    setDouble(std::string("\x44\x89\x88", 3), 9e15);  // segment duration, in milliseconds
+    setDouble(std::string("\xB5\x88", 2), 2e9);       // sampling frequency
+    const std::string file = path("impossible.mp4");
+    spit(file, mkv);
+
+    const auto started = Clock::now();
+    const platform::OpenedMovie opened = platform::openMovieFile(file);
+    EXPECT_LT(Clock::now() - started, platform::kDescribeDeadline);
+    ASSERT_TRUE(opened.movie) << opened.error;
+    using namespace toolbox;
+    Track sound = GetMovieIndTrackType(opened.movie.get(), 1, SoundMediaType, movieTrackMediaType);
+    ASSERT_TRUE(sound);
+    EXPECT_GT(GetMediaDuration(GetTrackMedia(sound)), 0) << "an overflowed length came out as nothing";
+    EXPECT_TRUE(buildEntry(file, fileOpener()).entry);
+}
