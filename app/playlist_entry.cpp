@@ -37,25 +37,29 @@ EntryOutcome buildEntry(const std::string& path, const MovieOpener& open) {
     std::string whyNot;
     const std::unique_ptr<CLMovie> mov = open(path, &whyNot);
     if (!mov) return {std::nullopt, whyNot.empty() ? "cannot be opened" : whyNot};
+    return {entryOf(path, *mov), {}};
+}
 
-    const std::string size = mov->originalSizeToAspect();
-    const std::string originalSize = mov->originalSizeToAspect();
+EntryRecord entryOf(const std::string& path, const CLMovie& mov) {
+    const std::string ext = upperExtension(path);
+    const std::string size = mov.originalSizeToAspect();
+    const std::string originalSize = mov.originalSizeToAspect();
     EntryRecord record;
-    record.rate = mov->getNewFps();
+    record.rate = mov.getNewFps();
     record.name = path;
     record.standard = record.rate == "25" ? "PAL" : "NTSC";
     if (ext == "MPG" || ext == "MPEG") {
-        record.type = mov->videoInfoMPG();
-        record.audioType = mov->audioTypeMPG();
+        record.type = mov.videoInfoMPG();
+        record.audioType = mov.audioTypeMPG();
     } else {
-        record.type = mov->videoInfoOther();
-        record.audioType = mov->audioType();
+        record.type = mov.videoInfoOther();
+        record.audioType = mov.audioType();
     }
-    record.length = mov->durationString();
-    record.seconds = mov->durationSecondsString();
+    record.length = mov.durationString();
+    record.seconds = mov.durationSecondsString();
     record.size = size;
     record.originalSize = originalSize;
-    return {std::move(record), {}};
+    return record;
 }
 
 }  // namespace reel

@@ -55,4 +55,8 @@ struct EntryOutcome {
 // Describes one file as a playlist entry, or says why it cannot be one.
 EntryOutcome buildEntry(const std::string& path, const MovieOpener& open);
 
+// The entry of a movie that is already open, as buildEntry makes it; path's
+// extension, which must be an accepted one, says whether it is described as MPEG.
+EntryRecord entryOf(const std::string& path, const CLMovie& mov);
+
 }  // namespace reel
