@@ -335,11 +335,14 @@ void AppController::tugi() {
     const bool wasFullscreen = inFullscreen_;
     if (wasFullscreen) fullScreen();
     viewerWindow->hide();
-    const int row = selectedRow();
-    if (row + 1 >= int(objects_.size())) return;
-    selectRow(row + 1);
-    readSettings();
-    viewItem();
+    // An entry whose file can no longer be opened is passed over, not stopped at.
+    int row = selectedRow();
+    do {
+        if (row + 1 >= int(objects_.size())) return;
+        selectRow(++row);
+        readSettings();
+        viewItem();
+    } while (!view_);
     if (wasFullscreen)
         fullScreen();
     else if (view_)

@@ -80,6 +80,39 @@ private slots:
         QCOMPARE(c().selectedRow(), 2);
     }
 
+    void brokenAndVanishedFilesDoNotStopThePlaylist() {
+        // The index first, so the file still describes when its end is gone.
+        const QString whole = make("whole.mp4", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-f", "lavfi",
+                                                 "-i", "sine", "-t", "3", "-c:v", "mpeg4", "-c:a", "aac", "-movflags",
+                                                 "+faststart"});
+        QFile in(whole);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        QByteArray bytes = in.readAll();
+        bytes.truncate(bytes.size() * 2 / 3);
+        for (int i = 4000; i < bytes.size(); i += 997) bytes[i] = char(bytes[i] ^ 0x5a);
+        const QString broken = files_.filePath("broken.mp4");
+        QFile out(broken);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+        out.close();
+        const QString doomed = files_.filePath("doomed.mp4");
+        QFile::copy(whole, doomed);
+
+        c().openPanelDidEnd({clip("before.mp4", 1), broken, doomed, clip("after.mp4", 1)}, 1);
+        c().intake().finish();
+        QCOMPARE(c().objects().size(), 4u);
+        QFile::remove(doomed);
+        view(1);
+        post("forward");  // the transport keeps working on what can be decoded
+        post("play");
+        post("previous");
+        QCOMPARE(c().cNameField->text(), QString("before"));
+        // On from there by itself: past the broken file and the vanished one, to the end.
+        QTRY_COMPARE_WITH_TIMEOUT(c().cNameField->text(), QString("after"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!c().viewerWindow->isVisible(), 8000);
+        QCOMPARE(c().selectedRow(), 3);
+    }
+
     void scansBothWaysAtThreeTimesAndComesBack() {
         const QString mp4 = clip("long.mp4", 30);
         // AC-3 in a VOB is one mpv cannot play backwards: rewinding steps back instead.

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QRandomGenerator>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -202,6 +203,53 @@ private slots:
         QVERIFY(QFile::exists(config_.filePath("reel/reel.ini")));
         c().applicationDidFinishLaunching();
         QCOMPARE(AppController::floatValue(c().volumeSlider), 0.25f);
+    }
+
+    void damagedFilesNeitherStopNorDisorderTheIntake() {
+        // Good files, each followed by damaged copies of itself: cut short, bits flipped, renamed.
+        const QStringList sources = {"h264_aac_23976.mp4", "mjpeg_ima4_2997.mov", "dx50_mp3.avi",
+                                     "mpeg1_system.mpg", "pal_ac3.vob", "pal.dv", "elementary.mpv"};
+        const QStringList extensions = {"mp4", "mov", "avi", "mpg", "vob", "dv", "mpv", "mpeg"};
+        QRandomGenerator random(7);
+        QStringList all, good;
+        for (int round = 0; round < 5; ++round) {
+            for (const QString& name : sources) {
+                QFile in(media(name));
+                QVERIFY(in.open(QIODevice::ReadOnly));
+                const QByteArray bytes = in.readAll();
+                const QString path = files_.filePath(QString("good-%1-%2").arg(round).arg(name));
+                QFile::copy(media(name), path);
+                all << path;
+                good << path;
+                for (int copy = 0; copy < 8; ++copy) {
+                    QByteArray broken = bytes;
+                    if (copy % 2 == 0) broken.truncate(int(random.bounded(qint64(bytes.size()))));
+                    for (int flips = int(random.bounded(40)); flips-- > 0 && !broken.isEmpty();)
+                        broken[int(random.bounded(broken.size()))] ^= char(1 << random.bounded(8));
+                    const QString ext = extensions[int(random.bounded(extensions.size()))];
+                    const QString brokenPath = files_.filePath(QString("bad-%1-%2-%3.%4").arg(round).arg(copy).arg(name, ext));
+                    QFile out(brokenPath);
+                    QVERIFY(out.open(QIODevice::WriteOnly));
+                    out.write(broken);
+                    all << brokenPath;
+                }
+            }
+        }
+        addAndWait(all);
+        QCOMPARE(all.size(), 315);
+        const QStringList added = names(c());
+        QVERIFY(added.size() >= good.size() && added.size() <= all.size());
+        // Every good file is there, in the order given.
+        int at = 0;
+        for (const QString& name : added) {
+            if (at < good.size() && name == good[at]) ++at;
+        }
+        QCOMPARE(at, good.size());
+        for (int i = 1; i < added.size(); ++i) QVERIFY(all.indexOf(added[i - 1]) < all.indexOf(added[i]));
+        // And the window still answers.
+        c().selectRow(0);
+        c().readSettings();
+        QCOMPARE(c().nameField->text(), QFileInfo(good[0]).completeBaseName());
     }
 
     void longListsShowProgressAndCanBeCancelled() {
