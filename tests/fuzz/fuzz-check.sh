@@ -15,5 +15,5 @@ max_len=262144
 # New inputs go to a scratch folder, so every run starts from the seeds alone.
 rm -rf -- "$work/scratch"
 mkdir -p -- "$work/scratch" "$work/crashes"
-exec "$fuzzer" -runs="$runs" -seed=1 -max_len="$max_len" -timeout=4 -print_final_stats=1 \
-  -artifact_prefix="$work/crashes/" "$work/scratch" "$work/seeds"
+exec "$fuzzer" -runs="$runs" -seed=1 -max_len="$max_len" -timeout=4 -dict="$here/describe.dict" \
+  -print_final_stats=1 -artifact_prefix="$work/crashes/" "$work/scratch" "$work/seeds"
