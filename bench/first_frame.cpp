@@ -13,15 +13,12 @@
 // --pause-first pauses the previous movie and lets the picture settle before
 // the clock starts, to show what dropping a view that is still playing costs.
 
-#include <mpv/client.h>
-
 #include <QApplication>
 #include <QByteArray>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMainWindow>
-#include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -179,9 +176,9 @@ int main(int argc, char** argv) {
             qputenv("REEL_MPV_OPTIONS", options);
         }
         if (pauseFirst) {
-            if (auto* old = dynamic_cast<platform::MpvMovieView*>(ui->controller().view())) {
-                // Synchronous, unlike the player's own pause: the core has stopped when this returns.
-                mpv_set_property_string(old->player().handle(), "pause", "yes");
+            if (MovieView* old = ui->controller().view()) {
+                // The pause reaches mpv a moment later, and its last picture is painted meanwhile.
+                old->stop();
                 settle(200);
             }
         }
