@@ -57,6 +57,11 @@ constexpr std::size_t kLargestAllocation = 128 << 20;
 // Real movies carry a handful, so a list longer than this is not followed.
 constexpr std::uint32_t kMostEdits = 1000;
 constexpr std::size_t kCarry = 11;  // an 'elst' tag and its entry count, less one byte
+// FFmpeg keeps the fragments that segment indexes ('sidx') point at sorted by
+// place in the file and inserts each one, so thousands of indexes that point
+// backwards keep it moving memory until the deadline. A file has one, or a
+// few dozen in a hierarchy.
+constexpr int kMostSegmentIndexes = 1000;
 
 // Containers worth describing; anything else (images, text, playlists) is not a movie.
 constexpr const char* kContainers =
@@ -72,19 +77,26 @@ struct ByteSource {
     std::int64_t pos = 0;
     std::int64_t budget = kReadBudget;  // bytes the demuxer may still read
     Clock::time_point deadline = Clock::time_point::max();
-    // While the header is read: whether an edit list longer than kMostEdits,
-    // or a compressed header that hides its edit lists, has gone by.
-    bool watchEdits = false;
+    // While the header is read (watching): whether an edit list longer than
+    // kMostEdits, or a compressed header that hides its edit lists, has gone
+    // by, and how many segment indexes.
+    bool watching = false;
+    bool ignoringEdits = false;  // the second reading, edit lists left aside
     bool longEdits = false;
+    int segmentIndexes = 0;
+    bool stopped = false;  // this reading is abandoned: every read fails until rewind()
     std::array<std::uint8_t, kCarry> carry{};  // the end of the previous read
     std::size_t carried = 0;
 
     bool expired() const { return Clock::now() >= deadline; }
+    bool interrupted() const { return stopped || expired(); }
 
     void rewind() {
         pos = 0;
         budget = kReadBudget;
         carried = 0;
+        segmentIndexes = 0;
+        stopped = false;
     }
 
     // Bytes at an offset without moving the read position.
@@ -130,6 +142,13 @@ bool longEditsIn(const std::uint8_t* bytes, std::size_t size) {
     return false;
 }
 
+int segmentIndexesIn(const std::uint8_t* bytes, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(bytes), size);
+    int count = 0;
+    for (std::size_t at = text.find("sidx"); at != std::string_view::npos; at = text.find("sidx", at + 4)) ++count;
+    return count;
+}
+
 // Every byte FFmpeg reads comes through here, so this is where the header's
 // edit lists can be seen before FFmpeg acts on them.
 bool watchForLongEdits(ByteSource& source, const std::uint8_t* bytes, std::size_t size) {
@@ -149,13 +168,17 @@ bool watchForLongEdits(ByteSource& source, const std::uint8_t* bytes, std::size_
 
 int readPacket(void* opaque, std::uint8_t* buffer, int bufferSize) {
     auto* source = static_cast<ByteSource*>(opaque);
-    if (source->expired()) return AVERROR_EXIT;
+    if (source->interrupted()) return AVERROR_EXIT;
     const std::int64_t got = source->readAt(source->pos, buffer, std::min<std::int64_t>(bufferSize, source->budget));
     if (got < 0) return AVERROR(int(-got));
     if (got == 0) return AVERROR_EOF;
-    if (source->watchEdits && watchForLongEdits(*source, buffer, std::size_t(got))) {
-        source->longEdits = true;
-        return AVERROR_EXIT;
+    if (source->watching) {
+        // Counted within each read only: at most one a read is split, too few to matter.
+        source->segmentIndexes += segmentIndexesIn(buffer, std::size_t(got));
+        if (!source->ignoringEdits && watchForLongEdits(*source, buffer, std::size_t(got))) source->longEdits = true;
+        // FFmpeg can read on after a failed read, so the reading stops for good.
+        source->stopped = source->segmentIndexes > kMostSegmentIndexes || (source->longEdits && !source->ignoringEdits);
+        if (source->stopped) return AVERROR_EXIT;
     }
     source->pos += got;
     source->budget -= got;
@@ -179,12 +202,26 @@ std::int64_t seekSource(void* opaque, std::int64_t offset, int whence) {
     return target;
 }
 
-int interrupted(void* opaque) { return static_cast<ByteSource*>(opaque)->expired() ? 1 : 0; }
+int interrupted(void* opaque) { return static_cast<ByteSource*>(opaque)->interrupted() ? 1 : 0; }
 
 // A movie refers to no other file: external references stay closed.
 int refuseOtherFiles(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
     return AVERROR(EPERM);
 }
+
+bool formatIs(const AVInputFormat* format, std::string_view name) {
+    std::string_view names = format->name;
+    while (!names.empty()) {
+        const std::size_t comma = names.find(',');
+        if (names.substr(0, comma) == name) return true;
+        if (comma == std::string_view::npos) break;
+        names.remove_prefix(comma + 1);
+    }
+    return false;
+}
+
+// Sizes and counts come from the container's index only for these.
+bool indexedFormat(const AVInputFormat* format) { return formatIs(format, "mov") || formatIs(format, "avi"); }
 
 class Demuxer {
 public:
@@ -213,9 +250,16 @@ public:
 
     int open(const std::string& name, bool ignoreEdits) {
         if (!ctx_ || !io_) return AVERROR(ENOMEM);
+        const AVInputFormat* format = nullptr;
+        const int probed = av_probe_input_buffer2(io_, &format, name.c_str(), nullptr, 0, 0);
+        if (probed < 0) return probed;
+        // Other containers' indexes go unread, and building one can cost more
+        // than the deadline: FFmpeg inserts Matroska cue points one at a time,
+        // moving every later entry, so 3 MB of them in reverse order take seconds.
+        if (!indexedFormat(format)) ctx_->flags |= AVFMT_FLAG_IGNIDX;
         AVDictionary* options = nullptr;
         if (ignoreEdits) av_dict_set(&options, "ignore_editlist", "1", 0);
-        const int err = avformat_open_input(&ctx_, name.c_str(), nullptr, &options);
+        const int err = avformat_open_input(&ctx_, name.c_str(), format, &options);
         av_dict_free(&options);
         // On failure the context is freed and nulled by FFmpeg.
         opened_ = err >= 0;
@@ -277,16 +321,7 @@ void sizeFromExtradata(AVStream* st) {
     if (parser) av_parser_close(parser);
 }
 
-bool formatIs(const AVFormatContext* ctx, std::string_view name) {
-    std::string_view names = ctx->iformat->name;
-    while (!names.empty()) {
-        const std::size_t comma = names.find(',');
-        if (names.substr(0, comma) == name) return true;
-        if (comma == std::string_view::npos) break;
-        names.remove_prefix(comma + 1);
-    }
-    return false;
-}
+bool formatIs(const AVFormatContext* ctx, std::string_view name) { return formatIs(ctx->iformat, name); }
 
 // FFmpeg keeps four-character codes with the first character in the low byte.
 OSType fromFFmpegTag(std::uint32_t tag) {
@@ -649,21 +684,22 @@ OpenedMovie describe(ByteSource& source, const std::string& name) {
     const auto tooSlow = [] { return failure("gave up after " + std::to_string(kDescribeDeadline.count() / 1000) + " s"); };
 
     std::optional<Demuxer> demuxer(std::in_place, source);
-    source.watchEdits = true;
+    source.watching = true;
     int err = demuxer->open(name, false);
-    if (source.longEdits) {
+    if (source.longEdits && source.segmentIndexes <= kMostSegmentIndexes) {
         // Read again from the start, this time leaving the edit lists aside.
-        source.watchEdits = false;
         source.rewind();
+        source.ignoringEdits = true;
         demuxer.emplace(source);
         err = demuxer->open(name, true);
     }
-    source.watchEdits = false;
+    source.watching = false;
+    if (source.segmentIndexes > kMostSegmentIndexes) return failure("not a movie file (thousands of segment indexes)");
     if (err < 0) return source.expired() ? tooSlow() : failure("not a movie file (" + errorText(err) + ")");
     AVFormatContext* ctx = demuxer->get();
 
     const bool mpeg = formatIs(ctx, "mpeg") || formatIs(ctx, "mpegvideo");
-    const bool indexed = formatIs(ctx, "mov") || formatIs(ctx, "avi");
+    const bool indexed = indexedFormat(ctx->iformat);
     bool probe = (ctx->ctx_flags & AVFMTCTX_NOHEADER) || ctx->nb_streams == 0;
     for (unsigned i = 0; i < ctx->nb_streams && !probe; ++i) {
         sizeFromExtradata(ctx->streams[i]);

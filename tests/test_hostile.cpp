@@ -246,6 +246,25 @@ TEST_F(Hostile, HeadersThatClaimTooMuchAreDescribedQuickly) {
     }
 }
 
+// Segment indexes, each pointing a little further back than the one before:
+// FFmpeg keeps what they point at in order and inserts every one.
+TEST_F(Hostile, ThousandsOfSegmentIndexesAreRefusedQuickly) {
+    // Version 0, track 1, time scale, first time, offset from here, one reference.
+    std::string sidx = fullBox("sidx", 0, u32(1) + u32(1000) + u32(0) + u32(0) + u16(0) + u16(1) + u32(10) +
+                                              u32(10) + u32(0x90000000));
+    constexpr std::size_t kOffsetAt = 24;
+    std::string indexes;
+    for (std::uint32_t i = 0; i < 200'000; ++i) {
+        sidx.replace(kOffsetAt, 4, u32(100'000'000 - 100 * i));
+        indexes += sidx;
+    }
+    spit(path("indexes.mp4"), quickTime({}, false) + indexes);
+    const Timed run = describeTimed(path("indexes.mp4"));
+    EXPECT_LT(run.took, platform::kDescribeDeadline);
+    EXPECT_FALSE(run.outcome.entry);
+    EXPECT_NE(run.outcome.skipReason.find("segment indexes"), std::string::npos) << run.outcome.skipReason;
+}
+
 TEST_F(Hostile, ProgramStreamOfPaddingAloneIsRefusedQuickly) {
     // An MPEG-2 pack header, then 48 MB of padding packets and nothing else.
     const std::string pack = std::string("\x00\x00\x01\xBA\x44\x00\x04\x00\x04\x01\x01\x89\xC3\xF8", 14);
@@ -341,4 +360,41 @@ TEST_F(Hostile, ImpossibleLengthAndSampleRateStayInRange) {
     ASSERT_TRUE(sound);
     EXPECT_GT(GetMediaDuration(GetTrackMedia(sound)), 0) << "an overflowed length came out as nothing";
     EXPECT_TRUE(buildEntry(file, fileOpener()).entry);
+}
+
+// Matroska named as a movie the playlist takes: FFmpeg inserts each cue point
+// into the index in order of time, so cue points written last to first make
+// it move the whole index once per point.
+TEST_F(Hostile, CuePointsInReverseAreDescribedQuickly) {
+    const std::string mkv = slurp(mediaPath("clip.mkv"));
+    const auto id = [](std::initializer_list<int> bytes) { return std::string(bytes.begin(), bytes.end()); };
+    // Every element size in eight bytes, which EBML allows for any size.
+    const auto element = [](const std::string& idBytes, const std::string& payload) {
+        std::string size(8, '\0');
+        size[0] = '\x01';
+        for (int i = 0; i < 7; ++i) size[std::size_t(7 - i)] = char(payload.size() >> (8 * i));
+        return idBytes + size + payload;
+    };
+    const auto uint4 = [](const std::string& idBytes, std::uint32_t v) { return idBytes + "\x84" + u32(v); };
+    std::string points;
+    const std::uint32_t count = 100'000;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::string position =
+            element(id({0xB7}), std::string("\xF7\x81\x01", 3) + uint4(id({0xF1}), 1000 + i));
+        points += element(id({0xBB}), uint4(id({0xB3}), count - i) + position);
+    }
+    const std::size_t cluster = mkv.find(id({0x1F, 0x43, 0xB6, 0x75}));
+    const std::size_t segment = mkv.find(id({0x18, 0x53, 0x80, 0x67}));
+    ASSERT_NE(cluster, std::string::npos);
+    ASSERT_NE(segment, std::string::npos);
+    ASSERT_EQ(mkv[segment + 4], '\x01') << "the segment's size is written in eight bytes";
+    std::string file = mkv.substr(0, cluster) + element(id({0x1C, 0x53, 0xBB, 0x6B}), points) + mkv.substr(cluster);
+    // The segment grew: say its size is unknown rather than mend it.
+    file.replace(segment + 4, 8, std::string("\x01\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 8));
+    spit(path("cues.mp4"), file);
+
+    const Timed run = describeTimed(path("cues.mp4"));
+    EXPECT_LT(run.took, platform::kDescribeDeadline);
+    ASSERT_TRUE(run.outcome.entry) << run.outcome.skipReason;
+    EXPECT_EQ(run.outcome.entry->type, "avc1");
 }
