@@ -1,17 +1,16 @@
 #include "app/app_controller.h"
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QFileDialog>
-#include <QGuiApplication>
-#include <QScreen>
-#include <QTimer>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
+#include <QTimer>
 #include <QUrl>
 #include <cmath>
 
@@ -46,8 +45,6 @@ constexpr QSize kNoPictureSize{480, 270};
 
 // What the open dialog offers, lower case, in its order.
 const QStringList kOpenPanelTypes = {"avi", "mpg", "mpeg", "mov", "mpv", "mp4", "vob", "dv"};
-// The drag check lets one more through than the playlist accepts.
-const QStringList kDropExtensions = {"MPG", "AVI", "MPEG", "MOV", "MPV", "MP4", "VOB", "DV", "BIN"};
 
 // The local files a drag carries, in its order; other URLs are not files.
 QStringList draggedFiles(const QMimeData* dragged) {
@@ -215,8 +212,9 @@ DragOperation AppController::validateDrop(const QMimeData* dragged) const {
     const QStringList files = draggedFiles(dragged);
     if (files.isEmpty()) return DragOperation::None;
     // Only the first file is looked at: a drag is taken or refused whole.
-    const QString ext = QString::fromStdString(upperExtension(files.first().toStdString()));
-    return kDropExtensions.contains(ext) ? DragOperation::Link : DragOperation::None;
+    const std::string ext = upperExtension(files.first().toStdString());
+    // The drag check lets one more through than the playlist takes: disc images.
+    return isAcceptedExtension(ext) || ext == "BIN" ? DragOperation::Link : DragOperation::None;
 }
 
 bool AppController::acceptDrop(const QMimeData* dragged) {
