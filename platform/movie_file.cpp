@@ -57,11 +57,35 @@ constexpr std::size_t kLargestAllocation = 128 << 20;
 // Real movies carry a handful, so a list longer than this is not followed.
 constexpr std::uint32_t kMostEdits = 1000;
 constexpr std::size_t kCarry = 11;  // an 'elst' tag and its entry count, less one byte
-// FFmpeg keeps the fragments that segment indexes ('sidx') point at sorted by
-// place in the file and inserts each one, so thousands of indexes that point
-// backwards keep it moving memory until the deadline. A file has one, or a
-// few dozen in a hierarchy.
-constexpr int kMostSegmentIndexes = 1000;
+bool formatIs(const AVInputFormat* format, std::string_view name) {
+    std::string_view names = format->name;
+    while (!names.empty()) {
+        const std::size_t comma = names.find(',');
+        if (names.substr(0, comma) == name) return true;
+        if (comma == std::string_view::npos) break;
+        names.remove_prefix(comma + 1);
+    }
+    return false;
+}
+
+// Header entries that FFmpeg files one at a time, each after a pass over the
+// ones before it, without looking at the clock: segment indexes ('sidx', kept
+// in order of the place they point at), Matroska chapters and Ogg comment
+// chapters (looked up by number). Thousands in the wrong order take seconds
+// to minutes; a movie has one segment index, or a few dozen, and tens of chapters.
+// Each is counted in every file, and matters only in its own kind of file.
+struct CostlyEntries {
+    int segmentIndexes = 0;
+    int matroskaChapters = 0;  // ChapterUID IDs: two bytes, so random data holds one in 64 KiB
+    int commentChapters = 0;
+
+    bool tooMany(const AVInputFormat* format) const {
+        if (!format) return false;
+        return (formatIs(format, "mov") && segmentIndexes > 1000) ||
+               (formatIs(format, "matroska") && matroskaChapters > 5000) ||
+               (formatIs(format, "ogg") && commentChapters > 1000);
+    }
+};
 
 // Containers worth describing; anything else (images, text, playlists) is not a movie.
 constexpr const char* kContainers =
@@ -79,11 +103,12 @@ struct ByteSource {
     Clock::time_point deadline = Clock::time_point::max();
     // While the header is read (watching): whether an edit list longer than
     // kMostEdits, or a compressed header that hides its edit lists, has gone
-    // by, and how many segment indexes.
+    // by, and how many costly entries.
     bool watching = false;
     bool ignoringEdits = false;  // the second reading, edit lists left aside
     bool longEdits = false;
-    int segmentIndexes = 0;
+    CostlyEntries costly;
+    const AVInputFormat* format = nullptr;  // once probed
     bool stopped = false;  // this reading is abandoned: every read fails until rewind()
     std::array<std::uint8_t, kCarry> carry{};  // the end of the previous read
     std::size_t carried = 0;
@@ -95,7 +120,8 @@ struct ByteSource {
         pos = 0;
         budget = kReadBudget;
         carried = 0;
-        segmentIndexes = 0;
+        costly = {};
+        format = nullptr;
         stopped = false;
     }
 
@@ -142,11 +168,24 @@ bool longEditsIn(const std::uint8_t* bytes, std::size_t size) {
     return false;
 }
 
-int segmentIndexesIn(const std::uint8_t* bytes, std::size_t size) {
-    const std::string_view text(reinterpret_cast<const char*>(bytes), size);
+int occurrences(std::string_view text, std::string_view word) {
     int count = 0;
-    for (std::size_t at = text.find("sidx"); at != std::string_view::npos; at = text.find("sidx", at + 4)) ++count;
+    for (std::size_t at = text.find(word); at != std::string_view::npos; at = text.find(word, at + word.size())) ++count;
     return count;
+}
+
+// Segment index boxes, Matroska ChapterUID elements (ID 73 C4) and Ogg
+// chapter comments ("CHAPTER001=...", in any case).
+void countCostlyEntries(CostlyEntries& costly, const std::uint8_t* bytes, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(bytes), size);
+    costly.segmentIndexes += occurrences(text, "sidx");
+    costly.matroskaChapters += occurrences(text, "\x73\xC4");
+    constexpr std::string_view chapter = "chapter";
+    for (std::size_t at = 0; at + chapter.size() <= size; ++at) {
+        std::size_t i = 0;
+        while (i < chapter.size() && (bytes[at + i] | 0x20) == chapter[i]) ++i;
+        if (i == chapter.size()) ++costly.commentChapters;
+    }
 }
 
 // Every byte FFmpeg reads comes through here, so this is where the header's
@@ -174,10 +213,10 @@ int readPacket(void* opaque, std::uint8_t* buffer, int bufferSize) {
     if (got == 0) return AVERROR_EOF;
     if (source->watching) {
         // Counted within each read only: at most one a read is split, too few to matter.
-        source->segmentIndexes += segmentIndexesIn(buffer, std::size_t(got));
+        countCostlyEntries(source->costly, buffer, std::size_t(got));
         if (!source->ignoringEdits && watchForLongEdits(*source, buffer, std::size_t(got))) source->longEdits = true;
         // FFmpeg can read on after a failed read, so the reading stops for good.
-        source->stopped = source->segmentIndexes > kMostSegmentIndexes || (source->longEdits && !source->ignoringEdits);
+        source->stopped = source->costly.tooMany(source->format) || (source->longEdits && !source->ignoringEdits);
         if (source->stopped) return AVERROR_EXIT;
     }
     source->pos += got;
@@ -209,23 +248,12 @@ int refuseOtherFiles(AVFormatContext*, AVIOContext**, const char*, int, AVDictio
     return AVERROR(EPERM);
 }
 
-bool formatIs(const AVInputFormat* format, std::string_view name) {
-    std::string_view names = format->name;
-    while (!names.empty()) {
-        const std::size_t comma = names.find(',');
-        if (names.substr(0, comma) == name) return true;
-        if (comma == std::string_view::npos) break;
-        names.remove_prefix(comma + 1);
-    }
-    return false;
-}
-
 // Sizes and counts come from the container's index only for these.
 bool indexedFormat(const AVInputFormat* format) { return formatIs(format, "mov") || formatIs(format, "avi"); }
 
 class Demuxer {
 public:
-    explicit Demuxer(ByteSource& source) {
+    explicit Demuxer(ByteSource& source) : source_(source) {
         auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferSize));
         io_ = avio_alloc_context(buffer, kIoBufferSize, 0, &source, readPacket, nullptr, seekSource);
         if (!io_) av_free(buffer);
@@ -253,6 +281,7 @@ public:
         const AVInputFormat* format = nullptr;
         const int probed = av_probe_input_buffer2(io_, &format, name.c_str(), nullptr, 0, 0);
         if (probed < 0) return probed;
+        source_.format = format;
         // Other containers' indexes go unread, and building one can cost more
         // than the deadline: FFmpeg inserts Matroska cue points one at a time,
         // moving every later entry, so 3 MB of them in reverse order take seconds.
@@ -270,6 +299,7 @@ public:
     AVFormatContext* get() const { return ctx_; }
 
 private:
+    ByteSource& source_;
     AVIOContext* io_ = nullptr;
     AVFormatContext* ctx_ = nullptr;
     bool opened_ = false;
@@ -686,7 +716,7 @@ OpenedMovie describe(ByteSource& source, const std::string& name) {
     std::optional<Demuxer> demuxer(std::in_place, source);
     source.watching = true;
     int err = demuxer->open(name, false);
-    if (source.longEdits && source.segmentIndexes <= kMostSegmentIndexes) {
+    if (source.longEdits && !source.costly.tooMany(source.format)) {
         // Read again from the start, this time leaving the edit lists aside.
         source.rewind();
         source.ignoringEdits = true;
@@ -694,7 +724,8 @@ OpenedMovie describe(ByteSource& source, const std::string& name) {
         err = demuxer->open(name, true);
     }
     source.watching = false;
-    if (source.segmentIndexes > kMostSegmentIndexes) return failure("not a movie file (thousands of segment indexes)");
+    if (source.costly.tooMany(source.format))
+        return failure("not a movie file (thousands of segment indexes or chapters)");
     if (err < 0) return source.expired() ? tooSlow() : failure("not a movie file (" + errorText(err) + ")");
     AVFormatContext* ctx = demuxer->get();
 

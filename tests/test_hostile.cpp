@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -362,39 +363,125 @@ TEST_F(Hostile, ImpossibleLengthAndSampleRateStayInRange) {
     EXPECT_TRUE(buildEntry(file, fileOpener()).entry);
 }
 
-// Matroska named as a movie the playlist takes: FFmpeg inserts each cue point
-// into the index in order of time, so cue points written last to first make
-// it move the whole index once per point.
-TEST_F(Hostile, CuePointsInReverseAreDescribedQuickly) {
-    const std::string mkv = slurp(mediaPath("clip.mkv"));
-    const auto id = [](std::initializer_list<int> bytes) { return std::string(bytes.begin(), bytes.end()); };
-    // Every element size in eight bytes, which EBML allows for any size.
-    const auto element = [](const std::string& idBytes, const std::string& payload) {
-        std::string size(8, '\0');
-        size[0] = '\x01';
-        for (int i = 0; i < 7; ++i) size[std::size_t(7 - i)] = char(payload.size() >> (8 * i));
-        return idBytes + size + payload;
-    };
-    const auto uint4 = [](const std::string& idBytes, std::uint32_t v) { return idBytes + "\x84" + u32(v); };
-    std::string points;
-    const std::uint32_t count = 100'000;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::string position =
-            element(id({0xB7}), std::string("\xF7\x81\x01", 3) + uint4(id({0xF1}), 1000 + i));
-        points += element(id({0xBB}), uint4(id({0xB3}), count - i) + position);
-    }
-    const std::size_t cluster = mkv.find(id({0x1F, 0x43, 0xB6, 0x75}));
-    const std::size_t segment = mkv.find(id({0x18, 0x53, 0x80, 0x67}));
-    ASSERT_NE(cluster, std::string::npos);
-    ASSERT_NE(segment, std::string::npos);
-    ASSERT_EQ(mkv[segment + 4], '\x01') << "the segment's size is written in eight bytes";
-    std::string file = mkv.substr(0, cluster) + element(id({0x1C, 0x53, 0xBB, 0x6B}), points) + mkv.substr(cluster);
-    // The segment grew: say its size is unknown rather than mend it.
-    file.replace(segment + 4, 8, std::string("\x01\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 8));
-    spit(path("cues.mp4"), file);
+namespace {
 
-    const Timed run = describeTimed(path("cues.mp4"));
+// Matroska, named as a movie the playlist takes, with an element of the
+// segment put before its first cluster.
+std::string matroskaWith(const std::string& element) {
+    const std::string mkv = slurp(mediaPath("clip.mkv"));
+    const std::size_t cluster = mkv.find("\x1F\x43\xB6\x75");
+    const std::size_t segment = mkv.find("\x18\x53\x80\x67");
+    if (cluster == std::string::npos || segment == std::string::npos || mkv[segment + 4] != '\x01') return {};
+    std::string file = mkv.substr(0, cluster) + element + mkv.substr(cluster);
+    // The segment grew: its size, in eight bytes, is made unknown rather than mended.
+    file.replace(segment + 4, 8, std::string("\x01\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 8));
+    return file;
+}
+
+// An EBML element with its size in eight bytes, which EBML allows for any size.
+std::string ebml(const std::string& id, const std::string& payload) {
+    std::string size(8, '\0');
+    size[0] = '\x01';
+    for (int i = 0; i < 7; ++i) size[std::size_t(7 - i)] = char(payload.size() >> (8 * i));
+    return id + size + payload;
+}
+
+std::string ebmlUint(const std::string& id, std::uint32_t v) { return id + "\x84" + u32(v); }
+
+}  // namespace
+
+// Entries FFmpeg files one by one, each after a look through all before it:
+// Matroska cue points by time, chapters by number. Written last to first,
+// a few megabytes of them took from seconds to minutes.
+TEST_F(Hostile, MatroskaEntriesInReverseAreHandledQuickly) {
+    const std::uint32_t count = 100'000;
+    std::string cuePoints, chapters;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::string position = ebml("\xB7", ebmlUint("\xF7", 1) + ebmlUint("\xF1", 1000 + i));
+        cuePoints += ebml("\xBB", ebmlUint("\xB3", count - i) + position);
+        // Chapter number falling, start time rising (FFmpeg keeps only rising starts).
+        chapters += ebml("\xB6", ebmlUint("\x73\xC4", count - i) + ebmlUint("\x91", 1000 * (i + 1)));
+    }
+    const struct {
+        const char* what;
+        std::string element;
+        bool described;
+    } cases[] = {
+        {"cue points", ebml("\x1C\x53\xBB\x6B", cuePoints), true},  // the index is not read
+        {"chapters", ebml("\x10\x43\xA7\x70", ebml("\x45\xB9", chapters)), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string bytes = matroskaWith(c.element);
+        ASSERT_FALSE(bytes.empty()) << "clip.mkv is not laid out as expected";
+        spit(path("entries.mp4"), bytes);
+        const Timed run = describeTimed(path("entries.mp4"));
+        EXPECT_LT(run.took, platform::kDescribeDeadline);
+        EXPECT_EQ(bool(run.outcome.entry), c.described) << run.outcome.skipReason;
+    }
+}
+
+namespace {
+
+std::string u32le(std::uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+
+// Ogg's page checksum: CRC-32 on 0x04C11DB7, most significant bit first, from zero.
+std::uint32_t oggCrc(const std::string& page) {
+    std::uint32_t crc = 0;
+    for (const unsigned char c : page) {
+        crc ^= std::uint32_t(c) << 24;
+        for (int k = 0; k < 8; ++k) crc = (crc & 0x80000000) ? (crc << 1) ^ 0x04C11DB7 : crc << 1;
+    }
+    return crc;
+}
+
+// One packet as Ogg pages of stream 1, numbered on from `page`.
+std::string oggPackets(const std::string& packet, std::uint32_t& page, bool first) {
+    // Lacing: 255-byte segments, ended by a shorter one (zero bytes if need be).
+    std::vector<std::uint8_t> lacing(packet.size() / 255, 255);
+    lacing.push_back(std::uint8_t(packet.size() % 255));
+    std::string out;
+    std::size_t segment = 0, at = 0;
+    while (segment < lacing.size()) {
+        const std::size_t count = std::min<std::size_t>(255, lacing.size() - segment);
+        std::string table, body;
+        for (std::size_t i = 0; i < count; ++i) {
+            table += char(lacing[segment + i]);
+            body += packet.substr(at, lacing[segment + i]);
+            at += lacing[segment + i];
+        }
+        const char type = char((first && page == 0 ? 2 : 0) | (segment > 0 ? 1 : 0));
+        std::string bytes = std::string("OggS\0", 5) + type + std::string(8, '\0') + u32le(1) + u32le(page++) +
+                            u32le(0) + char(count) + table + body;
+        bytes.replace(22, 4, u32le(oggCrc(bytes)));
+        out += bytes;
+        segment += count;
+    }
+    return out;
+}
+
+}  // namespace
+
+// The same for chapters in the comments of an Ogg Opus file.
+TEST_F(Hostile, OggChaptersInReverseAreRefusedQuickly) {
+    const std::uint32_t count = 20'000;
+    std::string tags = std::string("OpusTags") + u32le(4) + "reel" + u32le(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        char comment[40];
+        std::snprintf(comment, sizeof comment, "CHAPTER%05u=00:%02u:%02u.%u00", count - i, i / 600 % 60, i / 10 % 60,
+                      i % 10);
+        tags += u32le(std::uint32_t(std::strlen(comment))) + comment;
+    }
+    // Version 1, two channels, 312 samples of pre-skip, 48 kHz, no gain, no channel map.
+    const std::string head = std::string("OpusHead\x01\x02", 10) + "\x38\x01" + u32le(48000) + std::string(3, '\0');
+    std::uint32_t page = 0;
+    std::string ogg = oggPackets(head, page, true);
+    ogg += oggPackets(tags, page, false);
+    const std::string file = path("chapters.mp4");
+    spit(file, ogg);
+
+    const Timed run = describeTimed(file);
     EXPECT_LT(run.took, platform::kDescribeDeadline);
-    ASSERT_TRUE(run.outcome.entry) << run.outcome.skipReason;
-    EXPECT_EQ(run.outcome.entry->type, "avc1");
+    EXPECT_FALSE(run.outcome.entry);
+    EXPECT_NE(run.outcome.skipReason.find("chapters"), std::string::npos) << run.outcome.skipReason;
 }
