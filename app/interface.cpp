@@ -18,6 +18,14 @@
 
 namespace reel {
 
+namespace {
+
+// QApplication::quit() first asks every window to close and gives up if one
+// refuses; the viewer and the controller always refuse, fading instead.
+void quitPlayer() { QCoreApplication::exit(0); }
+
+}  // namespace
+
 Interface::Interface(MovieViewFactory makeMovieView)
     : playlistWindow_(std::make_unique<QMainWindow>()),
       controllerWindow_(std::make_unique<IControllerWindow>()),
@@ -54,7 +62,7 @@ Interface::Interface(MovieViewFactory makeMovieView)
     QObject::connect(playlist.actionAdd, &QAction::triggered, &c, &AppController::addItem);
     QObject::connect(playlist.removeButton, &QPushButton::clicked, &c, &AppController::removeItem);
     QObject::connect(playlist.actionRemove, &QAction::triggered, &c, &AppController::removeItem);
-    QObject::connect(playlist.actionQuit, &QAction::triggered, qApp, &QApplication::quit, Qt::QueuedConnection);
+    QObject::connect(playlist.actionQuit, &QAction::triggered, qApp, &quitPlayer, Qt::QueuedConnection);
     QObject::connect(playlist.viewButton, &QPushButton::clicked, &c, &AppController::viewItem);
     QObject::connect(playlist.actionView, &QAction::triggered, &c, &AppController::viewItem);
     QObject::connect(panel.mainButton, &ImageButton::clicked, &c, [&c, button = panel.mainButton] { c.mainButtonClicked(button); });
@@ -98,7 +106,7 @@ class QuitOnClose : public QObject {
 public:
     using QObject::QObject;
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Close) QTimer::singleShot(0, qApp, &QApplication::quit);
+        if (event->type() == QEvent::Close) QTimer::singleShot(0, qApp, &quitPlayer);
         return false;
     }
 };
