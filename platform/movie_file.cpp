@@ -57,6 +57,12 @@ constexpr std::size_t kLargestAllocation = 128 << 20;
 // Real movies carry a handful, so a list longer than this is not followed.
 constexpr std::uint32_t kMostEdits = 1000;
 constexpr std::size_t kCarry = 11;  // an 'elst' tag and its entry count, less one byte
+
+// Containers worth describing; anything else (images, text, playlists) is not a movie.
+constexpr const char* kContainers =
+    "mov,mp4,m4a,3gp,3g2,mj2,avi,mpeg,mpegvideo,mpegts,dv,matroska,webm,flv,asf,ogg,"
+    "m4v,h264,hevc,mpeg4,rm,nut,mxf";
+
 bool formatIs(const AVInputFormat* format, std::string_view name) {
     std::string_view names = format->name;
     while (!names.empty()) {
@@ -86,11 +92,6 @@ struct CostlyEntries {
                (formatIs(format, "ogg") && commentChapters > 1000);
     }
 };
-
-// Containers worth describing; anything else (images, text, playlists) is not a movie.
-constexpr const char* kContainers =
-    "mov,mp4,m4a,3gp,3g2,mj2,avi,mpeg,mpegvideo,mpegts,dv,matroska,webm,flv,asf,ogg,"
-    "m4v,h264,hevc,mpeg4,rm,nut,mxf";
 
 // ---- Reading bytes, with a deadline
 
