@@ -3,8 +3,10 @@
 #include <mpv/client.h>
 #include <mpv/render_gl.h>
 
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QOpenGLContext>
+#include <QThread>
 
 #include "media/cl_movie.h"
 #include "platform/log.h"
@@ -43,6 +45,23 @@ MpvMovieView::MpvMovieView(QWidget* parent) : QOpenGLWidget(parent), player_(std
 }
 
 MpvMovieView::~MpvMovieView() {
+    if (render_ && !player_->idle()) {
+        // mpv's video output waits for a render to finish before it lets go of
+        // a playing file, and only this thread renders: stop the file and hand
+        // back its frames unseen until it has ended, rather than stall for it.
+        const char* stop[] = {"stop", nullptr};
+        mpv_command_async(player_->handle(), 0, stop);
+        makeCurrent();
+        int skip = 1;
+        mpv_render_param params[] = {{MPV_RENDER_PARAM_SKIP_RENDERING, &skip}, {MPV_RENDER_PARAM_INVALID, nullptr}};
+        QElapsedTimer waited;
+        waited.start();
+        while (!player_->idle() && waited.elapsed() < kStopMilliseconds) {
+            if (mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME) mpv_render_context_render(render_, params);
+            QThread::msleep(1);
+        }
+        doneCurrent();
+    }
     freeRenderContext();
     player_.reset();  // the render context must be gone before the core goes
 }

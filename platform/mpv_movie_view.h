@@ -37,6 +37,9 @@ public:
 
     MpvPlayer& player() { return *player_; }
 
+    // The longest a dropped view waits for its file to end.
+    static constexpr int kStopMilliseconds = 30;
+
 signals:
     // The first picture of the movie is on the screen (or, without a picture, playback began).
     void firstFrameShown();

@@ -127,6 +127,7 @@ std::shared_ptr<toolbox::PlaybackClock> MpvPlayer::newClock() {
 }
 
 void MpvPlayer::load(const std::string& path) {
+    idle_ = false;
     position_ = 0;
     duration_ = 0;
     eof_ = false;
@@ -289,6 +290,7 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         }
         case MPV_EVENT_END_FILE: {
             const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+            idle_ = true;
             if (end->reason == MPV_END_FILE_REASON_ERROR) {
                 // A file mpv cannot play counts as played: the playlist goes on.
                 log(std::string("mpv could not play the file: ") + mpv_error_string(end->error));

@@ -48,6 +48,8 @@ public:
     bool muted() const { return muted_; }
     void setVolume(double percent);
     double position() const { return position_; }
+    // Nothing loaded, or the last file has ended (played out, failed or stopped).
+    bool idle() const { return idle_; }
     double duration() const { return duration_; }
     void seek(double seconds);
 
@@ -87,6 +89,7 @@ private:
     std::atomic<double> duration_{0};
     std::atomic<bool> paused_{true};
     std::atomic<bool> eof_{false};
+    std::atomic<bool> idle_{true};
     std::atomic<bool> forward_{true};
     std::atomic<double> rate_{1.0};
     bool muted_ = false;
