@@ -13,9 +13,9 @@ max_len=262144
 "$here/../media/make-media.sh" "$media"
 "$here/make-seeds.sh" "$media" "$work/seeds" "$max_len"
 # New inputs go to a scratch folder, so every run starts from the seeds alone.
-# Describing stops at two seconds of wall-clock time; ten leaves room for a
-# busy machine and still catches work that no deadline stops.
 rm -rf -- "$work/scratch"
 mkdir -p -- "$work/scratch" "$work/crashes"
+# Describing stops at two seconds of wall-clock time; ten leaves room for a
+# busy machine and still catches work that no deadline stops.
 exec "$fuzzer" -runs="$runs" -seed=1 -max_len="$max_len" -timeout=10 -dict="$here/describe.dict" \
   -print_final_stats=1 -artifact_prefix="$work/crashes/" "$work/scratch" "$work/seeds"
