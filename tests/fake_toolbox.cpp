@@ -14,52 +14,52 @@ OSType code(const char* text) {
 }
 }  // namespace
 
-TrackRecord video(const VideoSpec& spec) {
+TrackRecord video(const VideoSpec& want) {
     TrackRecord track;
-    track.enabled = spec.enabled;
-    track.duration = spec.duration;
-    track.dataSize = spec.bytes;
+    track.enabled = want.enabled;
+    track.duration = want.duration;
+    track.dataSize = want.bytes;
     MediaRecord& media = track.media;
     media.mediaType = VideoMediaType;
     media.characteristics = {kCharacteristicHasVideoFrameRate, VisualMediaCharacteristic};
-    media.timeScale = spec.scale;
-    media.duration = spec.mediaDuration;
-    media.sampleCount = spec.samples;
+    media.timeScale = want.scale;
+    media.duration = want.mediaDuration;
+    media.sampleCount = want.samples;
     media.handlerCreatorName = "Test Video Media Handler";
-    media.description.dataFormat = code(spec.code);
-    if (spec.vendor) media.description.vendor = code(spec.vendor);
-    media.description.name[0] = std::uint8_t(spec.compressor.size());
-    std::memcpy(media.description.name.data() + 1, spec.compressor.data(), spec.compressor.size());
+    media.description.dataFormat = code(want.code);
+    if (want.vendor) media.description.vendor = code(want.vendor);
+    media.description.name[0] = std::uint8_t(want.compressor.size());
+    std::memcpy(media.description.name.data() + 1, want.compressor.data(), want.compressor.size());
     return track;
 }
 
-TrackRecord sound(const SoundSpec& spec) {
+TrackRecord sound(const SoundSpec& want) {
     TrackRecord track;
-    track.enabled = spec.enabled;
-    track.duration = spec.duration;
-    track.dataSize = spec.bytes;
+    track.enabled = want.enabled;
+    track.duration = want.duration;
+    track.dataSize = want.bytes;
     MediaRecord& media = track.media;
     media.mediaType = SoundMediaType;
     media.characteristics = {AudioMediaCharacteristic};
     media.handlerCreatorName = "Test Sound Media Handler";
-    media.description.dataFormat = code(spec.code);
-    media.description.numChannels = std::int16_t(spec.channels);
-    media.description.sampleRate = std::uint64_t(spec.rate * 65536.0);
+    media.description.dataFormat = code(want.code);
+    media.description.numChannels = std::int16_t(want.channels);
+    media.description.sampleRate = std::uint64_t(want.rate * 65536.0);
     return track;
 }
 
-TrackRecord mpeg(const MpegSpec& spec) {
+TrackRecord mpeg(const MpegSpec& want) {
     TrackRecord track;
-    track.enabled = spec.enabled;
+    track.enabled = want.enabled;
     track.duration = 6000;
-    track.dataSize = spec.bytes;
+    track.dataSize = want.bytes;
     MediaRecord& media = track.media;
     media.mediaType = MPEGMediaType;
     media.characteristics = {kCharacteristicHasVideoFrameRate, kCharacteristicIsMPEG};
-    media.handlerCreatorName = spec.creator;
-    media.hasEncodedFrameRate = spec.hasRate;
-    media.encodedFrameRate = X2Fix(spec.rate);
-    media.description.dataFormat = code(spec.code);
+    media.handlerCreatorName = want.creator;
+    media.hasEncodedFrameRate = want.hasRate;
+    media.encodedFrameRate = X2Fix(want.rate);
+    media.description.dataFormat = code(want.code);
     return track;
 }
 

@@ -42,9 +42,9 @@ struct MpegSpec {
     double rate = 25.0;
 };
 
-toolbox::TrackRecord video(const VideoSpec& spec);
-toolbox::TrackRecord sound(const SoundSpec& spec);
-toolbox::TrackRecord mpeg(const MpegSpec& spec);
+toolbox::TrackRecord video(const VideoSpec& want);
+toolbox::TrackRecord sound(const SoundSpec& want);
+toolbox::TrackRecord mpeg(const MpegSpec& want);
 
 // A movie at time scale 600 with the given tracks and picture size.
 std::shared_ptr<toolbox::MovieRecord> movie(std::vector<toolbox::TrackRecord> tracks, int width = 640,
