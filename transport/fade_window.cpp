@@ -7,6 +7,7 @@
 
 #include "platform/cursor.h"
 #include "platform/log.h"
+#include "ui/picture_keys.h"
 #include "platform/movie_view.h"
 #include "platform/notification_center.h"
 #include "platform/window_levels.h"
@@ -54,11 +55,7 @@ void FadeWindow::closeEvent(QCloseEvent* event) {
 }
 
 void FadeWindow::keyPressEvent(QKeyEvent* event) {
-    const QString characters = event->text();
-    if (characters.isEmpty()) return QWidget::keyPressEvent(event);
-    const int code = characters.at(0).unicode();
-    platform::log(std::to_string(code));
-    if (code == 27) return;  // escape is swallowed
+    if (logKeyAndCheckEscape(event)) return;  // escape does nothing here
     QWidget::keyPressEvent(event);
 }
 

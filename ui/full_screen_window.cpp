@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 
 #include "platform/log.h"
+#include "ui/picture_keys.h"
 #include "platform/notification_center.h"
 #include "platform/window_levels.h"
 
@@ -48,11 +49,7 @@ void FullScreenWindow::shita() {
 }
 
 void FullScreenWindow::keyPressEvent(QKeyEvent* event) {
-    const QString characters = event->text();
-    if (characters.isEmpty()) return QWidget::keyPressEvent(event);
-    const int code = characters.at(0).unicode();
-    platform::log(std::to_string(code));
-    if (code == 27) return;  // escape does not leave full screen
+    if (logKeyAndCheckEscape(event)) return;  // escape does nothing here
     QWidget::keyPressEvent(event);
 }
 
