@@ -6,7 +6,6 @@
 #include <QVBoxLayout>
 
 #include "platform/cursor.h"
-#include "platform/log.h"
 #include "ui/picture_keys.h"
 #include "platform/movie_view.h"
 #include "platform/notification_center.h"

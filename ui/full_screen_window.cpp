@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 
-#include "platform/log.h"
 #include "ui/picture_keys.h"
 #include "platform/notification_center.h"
 #include "platform/window_levels.h"
