@@ -141,9 +141,10 @@ std::string CLMovie::timeString() const { return CLHMSFormat::decimal(time()); }
 std::string CLMovie::timeScaleString() const { return CLHMSFormat::decimal(timeScale()); }
 
 void CLMovie::setMovieAtTime(long seconds) {
-    const std::int64_t value = std::int64_t(seconds) * timeScale();
-    constexpr std::int64_t lo = std::numeric_limits<TimeValue>::min();
-    constexpr std::int64_t hi = std::numeric_limits<TimeValue>::max();
+    // In double, so that no number of seconds can overflow on the way to a time value.
+    const double value = double(seconds) * double(timeScale());
+    constexpr double lo = std::numeric_limits<TimeValue>::min();
+    constexpr double hi = std::numeric_limits<TimeValue>::max();
     SetMovieTimeValue(QTMovie(), static_cast<TimeValue>(std::clamp(value, lo, hi)));
     MoviesTask(QTMovie(), 0);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <sstream>
 #include <vector>
 
@@ -46,6 +47,8 @@ TEST(MovieTiming, WholeSecondsAndText) {
     CLMovie tenSeconds(fake::movie({}, 0, 0, 60000, 600));
     tenSeconds.setMovieAtTime(10);
     EXPECT_EQ(tenSeconds.time(), 6000);
+    tenSeconds.setMovieAtTime(std::numeric_limits<long>::max());  // clamped to the end, no overflow
+    EXPECT_EQ(tenSeconds.time(), 60000);
 }
 
 TEST(MovieTiming, ZeroTimeScaleGivesNeutralValues) {
