@@ -39,6 +39,5 @@ void hideCursorUntilMouseMoves() {
     qApp->installEventFilter(&f);
 }
 
-bool cursorHidden() { return filter().hidden; }
 
 }  // namespace reel::platform

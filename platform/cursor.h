@@ -4,6 +4,5 @@ namespace reel::platform {
 
 // Hides the mouse pointer until the mouse next moves.
 void hideCursorUntilMouseMoves();
-bool cursorHidden();
 
 }  // namespace reel::platform

@@ -16,7 +16,6 @@ inline constexpr const char* kPlayDirection = "play-dir";
 
 // Options
 inline constexpr const char* kVideoOutput = "vo";
-inline constexpr const char* kAudioOutput = "ao";
 inline constexpr const char* kKeepOpen = "keep-open";
 
 // Commands
