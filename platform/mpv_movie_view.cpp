@@ -1,12 +1,15 @@
 #include "platform/mpv_movie_view.h"
 
-#include <mpv/client.h>
 #include <mpv/render_gl.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMetaObject>
 #include <QOpenGLContext>
+#include <QOffscreenSurface>
+#include <QWindow>
 #include <QThread>
+#include <QVBoxLayout>
 
 #include "media/cl_movie.h"
 #include "platform/log.h"
@@ -21,22 +24,72 @@ void* procAddress(void*, const char* name) {
     return context ? reinterpret_cast<void*>(context->getProcAddress(name)) : nullptr;
 }
 
-// Called on one of mpv's threads: only a request to repaint is queued from here.
-void renderUpdate(void* view) {
-    QMetaObject::invokeMethod(static_cast<MpvMovieView*>(view), qOverload<>(&QWidget::update), Qt::QueuedConnection);
+bool isInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        return true;
+    default:
+        return false;
+    }
 }
 
 }  // namespace
 
-MpvMovieView::MpvMovieView(QWidget* parent) : QOpenGLWidget(parent), player_(std::make_unique<MpvPlayer>()) {
+// The window the picture is drawn in. It covers the view exactly, so input
+// handed back to the view keeps its coordinates.
+class MpvMovieView::Picture : public QWindow {
+public:
+    explicit Picture(MpvMovieView& view) : view_(view) { setSurfaceType(QSurface::OpenGLSurface); }
+
+protected:
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::UpdateRequest) {
+            view_.paintPicture();
+            return true;
+        }
+        if (!isInput(event->type())) return QWindow::event(event);
+        const std::unique_ptr<QEvent> copy(event->clone());
+        QCoreApplication::sendEvent(&view_, copy.get());
+        return true;
+    }
+    void exposeEvent(QExposeEvent*) override { view_.paintPicture(); }
+
+private:
+    MpvMovieView& view_;
+};
+
+namespace {
+
+// Called on one of mpv's threads: only the view's answer is queued from here.
+void renderUpdate(void* view) {
+    auto* movieView = static_cast<MpvMovieView*>(view);
+    QMetaObject::invokeMethod(movieView, [movieView] { movieView->renderRequested(); }, Qt::QueuedConnection);
+}
+
+}  // namespace
+
+MpvMovieView::MpvMovieView(QWidget* parent) : QWidget(parent), player_(std::make_unique<MpvPlayer>()) {
     setMinimumSize(16, 16);
+    QPalette black = palette();
+    black.setColor(QPalette::Window, Qt::black);
+    setPalette(black);
+    setAutoFillBackground(true);
     // Moves over the picture reach the window around it, which may want to know.
     setMouseTracking(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    makePicture();
     connect(player_.get(), &MpvPlayer::playbackRestarted, this, [this] {
         if (!firstFrameWanted_) return;
-        if (player_->rendersVideo()) {
+        if (render_) {
             restarted_ = true;  // the next paint shows the first picture
-            update();
+            picture_->requestUpdate();
             return;
         }
         firstFrameWanted_ = false;  // without a picture to draw, playback starting is as far as it goes
@@ -45,38 +98,94 @@ MpvMovieView::MpvMovieView(QWidget* parent) : QOpenGLWidget(parent), player_(std
 }
 
 MpvMovieView::~MpvMovieView() {
-    if (render_ && !player_->idle()) {
-        // mpv's video output waits for a render to finish before it lets go of
-        // a playing file, and only this thread renders: stop the file and hand
-        // back its frames unseen until it has ended, rather than stall for it.
-        const char* stop[] = {"stop", nullptr};
-        mpv_command_async(player_->handle(), 0, stop);
-        makeCurrent();
-        int skip = 1;
-        mpv_render_param params[] = {{MPV_RENDER_PARAM_SKIP_RENDERING, &skip}, {MPV_RENDER_PARAM_INVALID, nullptr}};
-        QElapsedTimer waited;
-        waited.start();
-        while (!player_->idle() && waited.elapsed() < kStopMilliseconds) {
-            if (mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME) mpv_render_context_render(render_, params);
-            QThread::msleep(1);
-        }
-        doneCurrent();
-    }
+    if (render_) player_->unload();
     freeRenderContext();
     player_.reset();  // the render context must be gone before the core goes
 }
 
+bool MpvMovieView::event(QEvent* event) {
+    // Software OpenGL can crash drawing into a native window that moved to
+    // another parent, so the picture gets a window of its own in each place.
+    if (event->type() == QEvent::ParentAboutToChange)
+        dropPicture();
+    else if (event->type() == QEvent::ParentChange)
+        makePicture();
+    return QWidget::event(event);
+}
+
+void MpvMovieView::makePicture() {
+    if (picture_ || !player_->rendersVideo()) return;
+    picture_ = new Picture(*this);
+    pictureContainer_ = QWidget::createWindowContainer(picture_, this);
+    layout()->addWidget(pictureContainer_);
+}
+
+void MpvMovieView::dropPicture() {
+    if (!picture_ || !picture_->handle()) return;  // never shown: it can go anywhere
+    if (gl_) gl_->doneCurrent();
+    delete pictureContainer_;  // and the window with it
+    pictureContainer_ = nullptr;
+    picture_ = nullptr;
+}
+
+bool MpvMovieView::makeCurrent() {
+    if (!gl_) return false;
+    if (picture_ && picture_->isExposed() && gl_->makeCurrent(picture_)) return true;
+    return gl_->makeCurrent(offscreen_.get());
+}
+
+void MpvMovieView::createRenderContext() {
+    if (!player_->valid() || pictureFailed_) return;
+    gl_ = std::make_unique<QOpenGLContext>();
+    gl_->setFormat(picture_->requestedFormat());
+    offscreen_ = std::make_unique<QOffscreenSurface>();
+    if (gl_->create()) {
+        offscreen_->setFormat(gl_->format());
+        offscreen_->create();
+        mpv_opengl_init_params init{procAddress, nullptr};
+        int advanced = 1;
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
+            {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &init},
+            {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advanced},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        if (gl_->makeCurrent(picture_) && mpv_render_context_create(&render_, player_->handle(), params) >= 0) {
+            mpv_render_context_set_update_callback(render_, renderUpdate, this);
+            loadWhenReady();
+            return;
+        }
+    }
+    // The movie plays on without its picture rather than not at all.
+    log("mpv could not draw into the viewer");
+    render_ = nullptr;
+    gl_.reset();
+    offscreen_.reset();
+    pictureFailed_ = true;
+    loadWhenReady();
+}
+
 void MpvMovieView::freeRenderContext() {
     if (!render_) return;
-    // Remember which picture was shown; freeing the context makes mpv let go of it.
-    if (char* track = mpv_get_property_string(player_->handle(), "vid")) {
-        videoTrack_ = std::string(track) == "no" ? "auto" : track;
-        mpv_free(track);
+    // mpv's video output lets go of the render context between two frames, and
+    // only this thread takes frames from it: hand them back unseen until it has
+    // closed, rather than stall on mpv's wait of up to 200 ms for each.
+    if (makeCurrent()) {
+        int skip = 1;
+        mpv_render_param params[] = {{MPV_RENDER_PARAM_SKIP_RENDERING, &skip}, {MPV_RENDER_PARAM_INVALID, nullptr}};
+        QElapsedTimer waited;
+        waited.start();
+        while (player_->videoOutputOpen() && waited.elapsed() < kLetGoMilliseconds) {
+            if (mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME) {
+                mpv_render_context_render(render_, params);
+                mpv_render_context_report_swap(render_);
+            }
+            QThread::msleep(1);
+        }
     }
-    makeCurrent();
     mpv_render_context_free(render_);
     render_ = nullptr;
-    doneCurrent();
+    gl_->doneCurrent();
 }
 
 void MpvMovieView::setMovie(std::shared_ptr<CLMovie> movie) {
@@ -92,51 +201,35 @@ void MpvMovieView::setMovie(std::shared_ptr<CLMovie> movie) {
 
 void MpvMovieView::loadWhenReady() {
     if (pendingPath_.empty() || !player_->valid()) return;
-    if (player_->rendersVideo() && !render_) return;  // initializeGL loads it
+    if (player_->rendersVideo() && !render_ && !pictureFailed_) return;  // the first paint loads it
     player_->load(pendingPath_);
     pendingPath_.clear();
 }
 
-void MpvMovieView::initializeGL() {
-    if (!player_->valid() || !player_->rendersVideo()) return;
-    mpv_opengl_init_params gl{procAddress, nullptr};
-    int advanced = 1;
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
-        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &gl},
-        {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advanced},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    if (mpv_render_context_create(&render_, player_->handle(), params) < 0) {
-        log("mpv could not draw into the viewer");
-        render_ = nullptr;
-        return;
-    }
-    mpv_render_context_set_update_callback(render_, renderUpdate, this);
-    if (!videoTrack_.empty()) {
-        // mpv dropped the picture with the old context (the view moved to
-        // another window): pick the same track again to show it through this one.
-        mpv_set_property_string(player_->handle(), "vid", videoTrack_.c_str());
-        videoTrack_.clear();
-    }
-    // Moving to another window gives the widget a new GL context; the render context goes with the old one.
-    connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &MpvMovieView::freeRenderContext,
-            Qt::DirectConnection);
-    loadWhenReady();
+void MpvMovieView::renderRequested() {
+    // mpv may want more than a new frame drawn (its decoder waits on this
+    // thread for picture buffers, say), so it is answered even while no
+    // picture is on screen.
+    if (!render_ || !makeCurrent()) return;
+    if ((mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME) && picture_) picture_->requestUpdate();
 }
 
-void MpvMovieView::paintGL() {
-    if (!render_) return;
-    const qreal ratio = devicePixelRatioF();
-    mpv_opengl_fbo fbo{int(defaultFramebufferObject()), int(width() * ratio), int(height() * ratio), 0};
+void MpvMovieView::paintPicture() {
+    if (!picture_ || !picture_->isExposed()) return;
+    if (!render_) createRenderContext();
+    if (!render_ || !gl_->makeCurrent(picture_)) return;
+    const QSize pixels = picture_->size() * picture_->devicePixelRatio();
+    mpv_opengl_fbo target{int(gl_->defaultFramebufferObject()), pixels.width(), pixels.height(), 0};
     int flip = 1;
     mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
+        {MPV_RENDER_PARAM_OPENGL_FBO, &target},
         {MPV_RENDER_PARAM_FLIP_Y, &flip},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
     mpv_render_context_update(render_);
     mpv_render_context_render(render_, params);
+    gl_->swapBuffers(picture_);
+    mpv_render_context_report_swap(render_);
     if (firstFrameWanted_ && restarted_) {
         firstFrameWanted_ = restarted_ = false;
         emit firstFrameShown();

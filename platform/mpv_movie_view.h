@@ -1,22 +1,27 @@
 #pragma once
 
-#include <QOpenGLWidget>
+#include <QWidget>
 #include <memory>
 #include <string>
 
 #include "platform/movie_view.h"
 
 struct mpv_render_context;
+class QOffscreenSurface;
+class QOpenGLContext;
 
 namespace reel::platform {
 
 class MpvPlayer;
 
-// A movie view drawn by libmpv's render API into a Qt OpenGL widget. The
-// render context lives and dies with the widget's GL context, so the view
-// can move between windows; a file waits to load until the picture has
-// somewhere to go.
-class MpvMovieView : public QOpenGLWidget, public MovieView {
+// A movie view drawn by libmpv's render API. The picture is drawn straight
+// into a native OpenGL window embedded in this widget, so frames reach the
+// screen without passing through the widget's backing store; input over the
+// picture comes back to this widget and on to the window around it. The GL
+// context and mpv's render context belong to the view and outlive the
+// picture's window, which is made anew whenever the view moves to another
+// window. A file waits to load until there is a picture to draw it in.
+class MpvMovieView : public QWidget, public MovieView {
     Q_OBJECT
 public:
     explicit MpvMovieView(QWidget* parent = nullptr);
@@ -37,28 +42,42 @@ public:
 
     MpvPlayer& player() { return *player_; }
 
-    // The longest a dropped view waits for its file to end.
-    static constexpr int kStopMilliseconds = 30;
+    // mpv asked for the picture's attention; main thread only.
+    void renderRequested();
+
+    // The longest a dropped view waits for mpv's video output to let go of the picture.
+    static constexpr int kLetGoMilliseconds = 250;
 
 signals:
     // The first picture of the movie is on the screen (or, without a picture, playback began).
     void firstFrameShown();
 
 protected:
-    void initializeGL() override;
-    void paintGL() override;
+    bool event(QEvent* event) override;
 
 private:
+    class Picture;
+    friend class Picture;
+
+    void makePicture();
+    void dropPicture();
+    bool makeCurrent();
+    void createRenderContext();
+    void paintPicture();
     void loadWhenReady();
     void freeRenderContext();
 
     std::unique_ptr<MpvPlayer> player_;
+    Picture* picture_ = nullptr;  // owned by its container
+    QWidget* pictureContainer_ = nullptr;
+    std::unique_ptr<QOffscreenSurface> offscreen_;  // for GL work while no picture is on screen
+    std::unique_ptr<QOpenGLContext> gl_;
     mpv_render_context* render_ = nullptr;
     std::shared_ptr<CLMovie> movie_;
     std::string pendingPath_;
     bool firstFrameWanted_ = false;
     bool restarted_ = false;
-    std::string videoTrack_;  // to select again once a new context exists
+    bool pictureFailed_ = false;  // no OpenGL here: the movie plays without its picture
     bool editable_ = false;
     bool controllerShown_ = false;
 };

@@ -11,6 +11,7 @@ inline constexpr const char* kEofReached = "eof-reached";
 inline constexpr const char* kSpeed = "speed";
 inline constexpr const char* kMute = "mute";
 inline constexpr const char* kVolume = "volume";
+inline constexpr const char* kVideoOutputConfigured = "vo-configured";
 // Called play-dir in mpv 0.35; later versions renamed it.
 inline constexpr const char* kPlayDirection = "play-dir";
 
@@ -21,5 +22,6 @@ inline constexpr const char* kKeepOpen = "keep-open";
 // Commands
 inline constexpr const char* kLoadFile = "loadfile";
 inline constexpr const char* kSeek = "seek";
+inline constexpr const char* kStop = "stop";
 
 }  // namespace reel::mpv

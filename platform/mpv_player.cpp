@@ -96,6 +96,7 @@ MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
     mpv_observe_property(mpv_, 0, mpv::kDuration, MPV_FORMAT_DOUBLE);
     mpv_observe_property(mpv_, 0, mpv::kPause, MPV_FORMAT_FLAG);
     mpv_observe_property(mpv_, 0, mpv::kEofReached, MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv_, 0, mpv::kVideoOutputConfigured, MPV_FORMAT_FLAG);
 
     backwardCheck_.setSingleShot(true);
     backwardCheck_.setInterval(kBackwardTrialMilliseconds);
@@ -127,7 +128,6 @@ std::shared_ptr<toolbox::PlaybackClock> MpvPlayer::newClock() {
 }
 
 void MpvPlayer::load(const std::string& path) {
-    idle_ = false;
     position_ = 0;
     duration_ = 0;
     eof_ = false;
@@ -138,12 +138,17 @@ void MpvPlayer::load(const std::string& path) {
     stepTimer_.stop();
     backwardCheck_.stop();
     if (mpv_) {
-        setProperty(mpv::kPause, "yes");
+        setProperty(mpv::kPause, pausedWanted_ ? "yes" : "no");  // played at once if asked before it could load
         setProperty(mpv::kPlayDirection, "forward");
         setProperty(mpv::kSpeed, "1");
         const char* command[] = {mpv::kLoadFile, path.c_str(), nullptr};
         mpv_command_async(mpv_, 0, command);
     }
+}
+
+void MpvPlayer::unload() {
+    const char* command[] = {mpv::kStop, nullptr};
+    if (mpv_) mpv_command_async(mpv_, 0, command);
 }
 
 void MpvPlayer::setProperty(const char* name, const char* value) {
@@ -158,7 +163,7 @@ void MpvPlayer::setPaused(bool paused) {
         stepTimer_.stop();
         backwardCheck_.stop();
     }
-    paused_ = paused;
+    paused_ = pausedWanted_ = paused;
     setProperty(mpv::kPause, paused ? "yes" : "no");
 }
 
@@ -279,6 +284,7 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             } else if (property->format == MPV_FORMAT_FLAG) {
                 const bool value = *static_cast<const int*>(property->data) != 0;
                 if (name == mpv::kPause && !stepping_) paused_ = value;
+                if (name == mpv::kVideoOutputConfigured) videoOutputOpen_ = value;
                 if (name == mpv::kEofReached) {
                     eof_ = value;
                     // Only playing forwards ends a movie; reaching its start does not.
@@ -290,7 +296,6 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         }
         case MPV_EVENT_END_FILE: {
             const auto* end = static_cast<const mpv_event_end_file*>(event.data);
-            idle_ = true;
             if (end->reason == MPV_END_FILE_REASON_ERROR) {
                 // A file mpv cannot play counts as played: the playlist goes on.
                 log(std::string("mpv could not play the file: ") + mpv_error_string(end->error));

@@ -36,7 +36,7 @@ public:
     // A clock for the next file loaded; the previous file's clock is retired
     // and never calls back again.
     std::shared_ptr<toolbox::PlaybackClock> newClock();
-    // Loads a file, paused, for the newest clock.
+    // Loads a file for the newest clock, paused unless playing was asked for.
     void load(const std::string& path);
 
     void setPaused(bool paused);
@@ -48,8 +48,10 @@ public:
     bool muted() const { return muted_; }
     void setVolume(double percent);
     double position() const { return position_; }
-    // Nothing loaded, or the last file has ended (played out, failed or stopped).
-    bool idle() const { return idle_; }
+    // Ends the file; the core stays, with nothing loaded.
+    void unload();
+    // mpv's video output holds the render context.
+    bool videoOutputOpen() const { return videoOutputOpen_; }
     double duration() const { return duration_; }
     void seek(double seconds);
 
@@ -88,8 +90,9 @@ private:
     std::atomic<double> position_{0};
     std::atomic<double> duration_{0};
     std::atomic<bool> paused_{true};
+    bool pausedWanted_ = true;  // as last asked on the main thread, for a file loaded later
     std::atomic<bool> eof_{false};
-    std::atomic<bool> idle_{true};
+    std::atomic<bool> videoOutputOpen_{false};
     std::atomic<bool> forward_{true};
     std::atomic<double> rate_{1.0};
     bool muted_ = false;

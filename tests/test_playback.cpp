@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -59,6 +61,21 @@ class PlaybackTest : public QObject {
         const double moved = player().position() - from;
         post("play");
         return moved;
+    }
+
+    // Most of the view's area on screen is not black: the test pattern is there.
+    bool showsPicture() {
+        QWidget* view = c().view()->widget();
+        const QPoint at = view->mapToGlobal(QPoint(0, 0));
+        const QImage shot = QGuiApplication::primaryScreen()
+                                ->grabWindow(0, at.x(), at.y(), view->width(), view->height())
+                                .toImage();
+        if (shot.isNull() || shot.width() < 16 || shot.height() < 16) return false;
+        int lit = 0, all = 0;
+        for (int y = 0; y < shot.height(); y += 8)
+            for (int x = 0; x < shot.width(); x += 8, ++all)
+                if (qGray(shot.pixel(x, y)) > 40) ++lit;
+        return lit > all / 2;
     }
 
 private slots:
@@ -151,6 +168,31 @@ private slots:
         post("play");
         QVERIFY(!player().muted());
         QCOMPARE(c().view()->rate(), 1.0f);
+    }
+
+    // With a real picture: the movie plays (not just its first frame), and the
+    // picture stays through full screen and back and through the next movie.
+    void thePicturePlaysInTheViewerAndInFullScreen() {
+        qputenv("REEL_MPV_OPTIONS", "ao=null");
+        const auto restore = qScopeGuard([] { qputenv("REEL_MPV_OPTIONS", "vo=null,ao=null"); });
+        const QString movie = make("picture.mp4", {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-t", "20",
+                                                   "-c:v", "mpeg4", "-q:v", "5"});
+        c().openPanelDidEnd({movie, movie}, 1);
+        c().intake().finish();
+        for (int row : {0, 1}) {
+            view(row);
+            QVERIFY(player().rendersVideo());
+            const double from = player().position();
+            QTRY_VERIFY_WITH_TIMEOUT(player().position() > from + 1.0, 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(showsPicture(), 3000);
+        }
+        for (bool full : {true, false}) {
+            c().fullScreen();
+            QCOMPARE(c().view()->widget()->window() == c().viewerWindow, !full);
+            const double at = player().position();
+            QTRY_VERIFY_WITH_TIMEOUT(player().position() > at + 1.0, 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(showsPicture(), 3000);
+        }
     }
 };
 
