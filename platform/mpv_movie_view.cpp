@@ -39,6 +39,12 @@ bool isInput(QEvent::Type type) {
     }
 }
 
+// Called on one of mpv's threads: only the view's answer is queued from here.
+void renderUpdate(void* view) {
+    auto* movieView = static_cast<MpvMovieView*>(view);
+    QMetaObject::invokeMethod(movieView, [movieView] { movieView->renderRequested(); }, Qt::QueuedConnection);
+}
+
 }  // namespace
 
 // The window the picture is drawn in. It covers the view exactly, so input
@@ -63,16 +69,6 @@ protected:
 private:
     MpvMovieView& view_;
 };
-
-namespace {
-
-// Called on one of mpv's threads: only the view's answer is queued from here.
-void renderUpdate(void* view) {
-    auto* movieView = static_cast<MpvMovieView*>(view);
-    QMetaObject::invokeMethod(movieView, [movieView] { movieView->renderRequested(); }, Qt::QueuedConnection);
-}
-
-}  // namespace
 
 MpvMovieView::MpvMovieView(QWidget* parent) : QWidget(parent), player_(std::make_unique<MpvPlayer>()) {
     setMinimumSize(16, 16);
