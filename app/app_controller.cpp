@@ -476,6 +476,7 @@ void AppController::fullScreen() {
     inFullscreen_ = false;
     _fullscreenWindow->hide();
     if (view_) viewerWindow->setContentView(view_.get());
+    viewerWindow->activateWindow();  // the keyboard follows the picture back
     platform::setWindowLevel(cWindow, platform::CGWindowLevelForKey(platform::kNormalWindowKey));
     cWindow->fadeIn();
     if (view_) view_->start();

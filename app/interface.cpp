@@ -82,14 +82,18 @@ Interface::Interface(MovieViewFactory makeMovieView)
     QObject::connect(playlist.actionFullScreen, &QAction::triggered, &c, &AppController::fullScreen);
     QObject::connect(viewerWindow_.get(), &FadeWindow::pictureDoubleClicked, &c, &AppController::fullScreen);
 
-    // Playback keys work in every window of the player, the picture's included.
-    for (QAction* action : {playlist.actionPlayPause, playlist.actionNext, playlist.actionPrevious,
-                            playlist.actionFullScreen, playlist.actionShowList, playlist.actionShowController}) {
-        action->setShortcutContext(Qt::ApplicationShortcut);
-    }
+    // Playback keys work in every window of the player, the picture's
+    // included, and also while the playlist (whose menus hold them) is hidden:
+    // a shortcut counts only while a window it belongs to is on screen.
+    const QList<QAction*> keys{playlist.actionPlayPause,  playlist.actionNext,     playlist.actionPrevious,
+                               playlist.actionFullScreen, playlist.actionShowList, playlist.actionShowController};
+    for (QAction* action : keys) action->setShortcutContext(Qt::ApplicationShortcut);
 
     controllerWindow_->awakeFromNib();
     c.awakeFromNib();
+    for (QWidget* window : {static_cast<QWidget*>(viewerWindow_.get()), static_cast<QWidget*>(controllerWindow_.get()),
+                            static_cast<QWidget*>(c.fullscreenWindow())})
+        window->addActions(keys);
     QObject::connect(c.fullscreenWindow(), &FullScreenWindow::pictureDoubleClicked, &c, &AppController::fullScreen);
 }
 

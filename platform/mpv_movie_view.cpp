@@ -51,7 +51,12 @@ void renderUpdate(void* view) {
 // handed back to the view keeps its coordinates.
 class MpvMovieView::Picture : public QWindow {
 public:
-    explicit Picture(MpvMovieView& view) : view_(view) { setSurfaceType(QSurface::OpenGLSurface); }
+    explicit Picture(MpvMovieView& view) : view_(view) {
+        setSurfaceType(QSurface::OpenGLSurface);
+        // The window around the picture keeps the keyboard, even when the
+        // picture is clicked or goes away.
+        setFlag(Qt::WindowDoesNotAcceptFocus);
+    }
 
 protected:
     bool event(QEvent* event) override {

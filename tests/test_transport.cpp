@@ -351,6 +351,21 @@ private slots:
         QVERIFY(!c().viewerWindow->isVisible());
         QVERIFY(!c().fullscreenWindow()->isVisible());
     }
+
+    // F goes in and out of full screen as often as it is pressed, though the
+    // playlist window, whose menus hold the keys, is not on screen here.
+    void theFullScreenKeyWorksBothWaysRepeatedly() {
+        add({copy("a.mp4", media("mpeg4_mp3.mp4"))});
+        viewRow(0);
+        QVERIFY(c().viewerWindow->isVisible());
+        c().viewerWindow->activateWindow();
+        QTRY_VERIFY(c().viewerWindow->isActiveWindow());
+        for (bool full : {true, false, true, false}) {
+            QTRY_VERIFY(QGuiApplication::focusWindow());
+            QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_F);
+            QCOMPARE(c().inFullscreen(), full);
+        }
+    }
 };
 
 QTEST_MAIN(TransportTest)
