@@ -114,7 +114,6 @@ public:
     // Fades of the playlist window
     void fadeIn();
     void fadeOut();
-    Fader& mainWindowFades() { return *mainFades_; }
 
     // Full screen
     void fullScreen();

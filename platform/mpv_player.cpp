@@ -291,7 +291,6 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                     atEnd(value && forward_);
                 }
             }
-            notifyMainThread();
             break;
         }
         case MPV_EVENT_END_FILE: {
@@ -302,7 +301,6 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                 eof_ = true;
                 paused_ = true;
                 atEnd(true);
-                notifyMainThread();
             }
             break;
         }
@@ -324,18 +322,6 @@ void MpvPlayer::atEnd(bool atEnd) {
         clock = clock_;
     }
     if (clock) clock->setAtStop(atEnd);
-}
-
-void MpvPlayer::notifyMainThread() {
-    // Many changes between two turns of the main loop make one notice.
-    if (changePending_.exchange(true)) return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            changePending_ = false;
-            emit stateChanged();
-        },
-        Qt::QueuedConnection);
 }
 
 }  // namespace reel::platform

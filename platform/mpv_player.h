@@ -19,9 +19,10 @@ namespace reel::platform {
 class MpvClock;
 
 // One mpv core playing one movie at a time. It owns the handle and a thread
-// that waits for mpv's events: changes are handed to the main thread by
-// queued signals, and the end of a movie is told to its clock right there,
-// on that thread, as the movie toolbox tells its callbacks.
+// that waits for mpv's events: the state it observes is kept for the main
+// thread to read, the moments the view waits for reach it by queued signals,
+// and the end of a movie is told to its clock right there, on that thread,
+// as the movie toolbox tells its callbacks.
 class MpvPlayer : public QObject {
     Q_OBJECT
 public:
@@ -60,7 +61,6 @@ public:
     static constexpr int kStepMilliseconds = 100;
 
 signals:
-    void stateChanged();
     void fileLoaded();
     void playbackRestarted();
 
@@ -68,7 +68,6 @@ private:
     friend class MpvClock;
     void eventLoop();
     void handleEvent(const mpv_event& event);
-    void notifyMainThread();
     void atEnd(bool atEnd);
     void wakeForStop();
     void checkBackward();
@@ -82,7 +81,6 @@ private:
     std::thread events_;
     std::atomic<bool> stopping_{false};
     std::atomic<bool> restateStop_{false};
-    std::atomic<bool> changePending_{false};
 
     std::mutex clockMutex_;
     std::shared_ptr<MpvClock> clock_;

@@ -110,7 +110,6 @@ public:
     // After this no callback armed on the clock is ever called: the movie is no longer shown.
     // Waits for callbacks already running, so none runs once it returns.
     void retire();
-    bool retired() const { return retired_; }
 
 private:
     friend OSErr CallMeWhen(QTCallBack, QTCallBackUPP, long, long, long, long);
