@@ -56,7 +56,9 @@ QStringList draggedFiles(const QMimeData* dragged) {
     return files;
 }
 
-QString fileTitle(const std::string& path) { return QFileInfo(QString::fromStdString(path)).completeBaseName(); }
+QString fileTitle(const std::string& path) {
+    return QFileInfo(QString::fromStdString(path)).completeBaseName();
+}
 
 }  // namespace
 
@@ -80,19 +82,20 @@ void AppController::awakeFromNib() {
     auto& center = platform::NotificationCenter::defaultCenter();
     observers_.push_back(center.addObserver(platform::kMovieFinishedNotification,
                                             [this](const platform::Notification&) { movieFinished(); }));
-    observers_.push_back(center.addObserver(platform::kFastNotification,
-                                            [this](const platform::Notification& note) { fast(note.object); }));
+    observers_.push_back(center.addObserver(
+        platform::kFastNotification, [this](const platform::Notification& note) { fast(note.object); }));
     gMoviePlayingCompleteCallBack = toolbox::NewQTCallBackUPP(MyCallBackProc);
     objects_.clear();
     model_ = new PlaylistModel(*this, this);
     tableView->setModel(model_);
-    intake_ = std::make_unique<PlaylistIntake>(
-        fileOpener(), [this](EntryRecord entry) { appendEntry(std::move(entry)); });
+    intake_ = std::make_unique<PlaylistIntake>(fileOpener(),
+                                               [this](EntryRecord entry) { appendEntry(std::move(entry)); });
     intake_->setProgressParent(mainWindow);
 
     connect(tableView, &PlaylistTable::clickedAnywhere, this, &AppController::tableClicked);
     // Keyboard moves through the table refresh the panel as clicks do.
-    connect(tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this, &AppController::tableClicked);
+    connect(tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &AppController::tableClicked);
     tableView->setAcceptDrops(true);
     tableView->viewport()->setAcceptDrops(true);
     tableView->setDragDropMode(QAbstractItemView::DropOnly);
@@ -102,7 +105,8 @@ void AppController::awakeFromNib() {
     removeButton->setEnabled(false);
     inFullscreen_ = false;
     const QScreen* screen = QGuiApplication::primaryScreen();
-    _fullscreenWindow = std::make_unique<FullScreenWindow>(screen ? screen->geometry() : QRect(0, 0, 1280, 1024));
+    _fullscreenWindow =
+        std::make_unique<FullScreenWindow>(screen ? screen->geometry() : QRect(0, 0, 1280, 1024));
     jikan = new QTimer(this);
     connect(jikan, &QTimer::timeout, this, &AppController::checkTime);
     jikan->start(1000);
@@ -201,7 +205,8 @@ void AppController::readSettings() {
         fpsField->setText(QString::fromStdString(entry.rate));
     } else {
         nameField->setText(QCoreApplication::translate("AppController", "No Video"));
-        for (QLabel* field : {sizeField, lengthField, standardField, videoFormatField, audioFormatField, fpsField})
+        for (QLabel* field :
+             {sizeField, lengthField, standardField, videoFormatField, audioFormatField, fpsField})
             field->setText(QString());
         removeButton->setEnabled(false);
         viewButton->setEnabled(false);
@@ -269,7 +274,8 @@ void AppController::viewItem() {
     QSize picture(int(bounds.right) - int(bounds.left), int(bounds.bottom) - int(bounds.top));
     if (picture.width() <= 0 || picture.height() <= 0) picture = kNoPictureSize;
     // A picture larger than the screen is shown as large as fits.
-    if (const QScreen* screen = viewerWindow->screen() ? viewerWindow->screen() : QGuiApplication::primaryScreen()) {
+    if (const QScreen* screen =
+            viewerWindow->screen() ? viewerWindow->screen() : QGuiApplication::primaryScreen()) {
         const QSize room = screen->availableGeometry().size() * 0.9;
         if (picture.width() > room.width() || picture.height() > room.height())
             picture = picture.scaled(room, Qt::KeepAspectRatio);
@@ -298,8 +304,10 @@ void AppController::viewItem() {
     if (wasFullscreen) fullScreen();
 }
 
-void AppController::setupMoviePlayingCompleteCallback(toolbox::Movie movie, toolbox::QTCallBackUPP callbackUPP) {
-    toolbox::QTCallBack callBack = toolbox::NewCallBack(toolbox::GetMovieTimeBase(movie), toolbox::callBackAtExtremes);
+void AppController::setupMoviePlayingCompleteCallback(toolbox::Movie movie,
+                                                      toolbox::QTCallBackUPP callbackUPP) {
+    toolbox::QTCallBack callBack =
+        toolbox::NewCallBack(toolbox::GetMovieTimeBase(movie), toolbox::callBackAtExtremes);
     {
         std::lock_guard lock(callBackMutex_);
         gQtCallBack = callBack;
@@ -401,7 +409,8 @@ void AppController::checkTime() {
     if (view_ && view_->isPlaying()) {
         mainButton->setImage(pause);
         mainButton->setAlternateImage(bPause);
-        const QString now = view_->movie() ? QString::fromStdString(view_->movie()->currentTime()) : QString();
+        const QString now =
+            view_->movie() ? QString::fromStdString(view_->movie()->currentTime()) : QString();
         const int elapsed = CLHMSFormat::seconds(now.toStdString());
         const int length = CLHMSFormat::seconds(cLength_.toStdString());
         // A length of 0 leaves the slider at the start.
@@ -440,7 +449,8 @@ void AppController::showController() {
 
 void AppController::volumeSlide(QSlider* sender) {
     if (view_) view_->setVolume(floatValue(sender));
-    QVariantMap domain = platform::persistentDomainForName(platform::kPreferenceDomain).value_or(QVariantMap());
+    QVariantMap domain =
+        platform::persistentDomainForName(platform::kPreferenceDomain).value_or(QVariantMap());
     domain.insert(QStringLiteral("VolumeLevel"), floatValue(volumeSlider));
     platform::setPersistentDomain(domain, platform::kPreferenceDomain);
 }
@@ -455,7 +465,8 @@ void AppController::fullScreen() {
     if (!inFullscreen_) {
         if (!viewerWindow->isVisible() || !view_) return;  // no picture to show
         inFullscreen_ = true;
-        const QScreen* screen = _fullscreenWindow->screen() ? _fullscreenWindow->screen() : QGuiApplication::primaryScreen();
+        const QScreen* screen =
+            _fullscreenWindow->screen() ? _fullscreenWindow->screen() : QGuiApplication::primaryScreen();
         const QSize screenSize = screen ? screen->geometry().size() : _fullscreenWindow->size();
         const QRectF picture = pictureRect(QSizeF(screenSize), QSizeF(view_->widget()->size()));
         _fullscreenWindow->ue();

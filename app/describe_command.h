@@ -17,6 +17,7 @@ std::string entryJson(const EntryRecord& entry);
 
 // Prints one JSON line per described file on stdout and one line per skipped
 // file on stderr. Returns 1 when any file was skipped, 0 otherwise.
-int describeFiles(const std::vector<std::string>& paths, const DescribeOptions& options, const MovieOpener& open);
+int describeFiles(const std::vector<std::string>& paths, const DescribeOptions& options,
+                  const MovieOpener& open);
 
 }  // namespace reel

@@ -1,9 +1,9 @@
 #include "app/interface.h"
 
 #include <QApplication>
-#include <QScreen>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
@@ -65,17 +65,22 @@ Interface::Interface(MovieViewFactory makeMovieView)
     QObject::connect(playlist.actionQuit, &QAction::triggered, qApp, &quitPlayer, Qt::QueuedConnection);
     QObject::connect(playlist.viewButton, &QPushButton::clicked, &c, &AppController::viewItem);
     QObject::connect(playlist.actionView, &QAction::triggered, &c, &AppController::viewItem);
-    QObject::connect(panel.mainButton, &ImageButton::clicked, &c, [&c, button = panel.mainButton] { c.mainButtonClicked(button); });
-    QObject::connect(playlist.actionPlayPause, &QAction::triggered, &c, [&c, button = panel.mainButton] { c.mainButtonClicked(button); });
+    QObject::connect(panel.mainButton, &ImageButton::clicked, &c,
+                     [&c, button = panel.mainButton] { c.mainButtonClicked(button); });
+    QObject::connect(playlist.actionPlayPause, &QAction::triggered, &c,
+                     [&c, button = panel.mainButton] { c.mainButtonClicked(button); });
     // The menu steps through the playlist with the same words the seek buttons use.
     QObject::connect(playlist.actionNext, &QAction::triggered, &c, [] {
-        platform::NotificationCenter::defaultCenter().postNotificationName(platform::kFastNotification, "next");
+        platform::NotificationCenter::defaultCenter().postNotificationName(platform::kFastNotification,
+                                                                           "next");
     });
     QObject::connect(playlist.actionPrevious, &QAction::triggered, &c, [] {
-        platform::NotificationCenter::defaultCenter().postNotificationName(platform::kFastNotification, "previous");
+        platform::NotificationCenter::defaultCenter().postNotificationName(platform::kFastNotification,
+                                                                           "previous");
     });
     QObject::connect(panel.timeSlider, &QSlider::valueChanged, &c, &AppController::timeSlide);
-    QObject::connect(panel.volumeSlider, &QSlider::valueChanged, &c, [&c, slider = panel.volumeSlider] { c.volumeSlide(slider); });
+    QObject::connect(panel.volumeSlider, &QSlider::valueChanged, &c,
+                     [&c, slider = panel.volumeSlider] { c.volumeSlide(slider); });
     QObject::connect(panel.listButton, &QToolButton::clicked, &c, &AppController::showList);
     QObject::connect(playlist.actionShowList, &QAction::triggered, &c, &AppController::showList);
     QObject::connect(playlist.actionShowController, &QAction::triggered, &c, &AppController::showController);
@@ -85,16 +90,19 @@ Interface::Interface(MovieViewFactory makeMovieView)
     // Playback keys work in every window of the player, the picture's
     // included, and also while the playlist (whose menus hold them) is hidden:
     // a shortcut counts only while a window it belongs to is on screen.
-    const QList<QAction*> keys{playlist.actionPlayPause,  playlist.actionNext,     playlist.actionPrevious,
-                               playlist.actionFullScreen, playlist.actionShowList, playlist.actionShowController};
+    const QList<QAction*> keys{playlist.actionPlayPause, playlist.actionNext,
+                               playlist.actionPrevious,  playlist.actionFullScreen,
+                               playlist.actionShowList,  playlist.actionShowController};
     for (QAction* action : keys) action->setShortcutContext(Qt::ApplicationShortcut);
 
     controllerWindow_->awakeFromNib();
     c.awakeFromNib();
-    for (QWidget* window : {static_cast<QWidget*>(viewerWindow_.get()), static_cast<QWidget*>(controllerWindow_.get()),
-                            static_cast<QWidget*>(c.fullscreenWindow())})
+    for (QWidget* window :
+         {static_cast<QWidget*>(viewerWindow_.get()), static_cast<QWidget*>(controllerWindow_.get()),
+          static_cast<QWidget*>(c.fullscreenWindow())})
         window->addActions(keys);
-    QObject::connect(c.fullscreenWindow(), &FullScreenWindow::pictureDoubleClicked, &c, &AppController::fullScreen);
+    QObject::connect(c.fullscreenWindow(), &FullScreenWindow::pictureDoubleClicked, &c,
+                     &AppController::fullScreen);
 }
 
 Interface::~Interface() {
@@ -131,7 +139,8 @@ int runApplication(int& argc, char** argv, const QStringList& files) {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect room = screen->availableGeometry();
         IControllerWindow& controls = interface.controllerWindow();
-        controls.move(room.center().x() - controls.width() / 2, room.bottom() - controls.height() - room.height() / 10);
+        controls.move(room.center().x() - controls.width() / 2,
+                      room.bottom() - controls.height() - room.height() / 10);
     }
     QTimer::singleShot(0, &interface.controller(), [&] {
         interface.controller().applicationDidFinishLaunching();

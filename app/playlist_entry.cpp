@@ -18,11 +18,13 @@ std::string upperExtension(std::string_view path) {
 }
 
 bool isAcceptedExtension(std::string_view upperExt) {
-    return std::find(kAcceptedExtensions.begin(), kAcceptedExtensions.end(), upperExt) != kAcceptedExtensions.end();
+    return std::find(kAcceptedExtensions.begin(), kAcceptedExtensions.end(), upperExt) !=
+           kAcceptedExtensions.end();
 }
 
 MovieOpener fileOpener() {
-    return [](const std::string& path, std::string* whyNot) { return CLMovie::initWithURL(path, true, whyNot); };
+    return
+        [](const std::string& path, std::string* whyNot) { return CLMovie::initWithURL(path, true, whyNot); };
 }
 
 EntryOutcome buildEntry(const std::string& path, const MovieOpener& open) {

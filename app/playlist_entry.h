@@ -38,7 +38,8 @@ struct EntryRecord {
 std::string upperExtension(std::string_view path);
 
 // Extensions that become playlist entries, in the order they are tested.
-constexpr std::array<std::string_view, 8> kAcceptedExtensions{"MPG", "AVI", "MPEG", "MOV", "MPV", "MP4", "VOB", "DV"};
+constexpr std::array<std::string_view, 8> kAcceptedExtensions{"MPG", "AVI", "MPEG", "MOV",
+                                                              "MPV", "MP4", "VOB",  "DV"};
 bool isAcceptedExtension(std::string_view upperExt);
 
 using MovieOpener = std::function<std::unique_ptr<CLMovie>(const std::string& path, std::string* whyNot)>;
@@ -48,7 +49,7 @@ MovieOpener fileOpener();
 
 struct EntryOutcome {
     std::optional<EntryRecord> entry;
-    std::string skipReason;      // set when entry is empty
+    std::string skipReason;       // set when entry is empty
     bool wrongExtension = false;  // skipped for its name alone, which the playlist does quietly
 };
 

@@ -38,7 +38,8 @@ Qt::DropActions PlaylistModel::supportedDropActions() const {
     return Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
 }
 
-bool PlaylistModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int, const QModelIndex&) const {
+bool PlaylistModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
+                                    const QModelIndex&) const {
     return controller_.validateDrop(data) != DragOperation::None;
 }
 

@@ -96,9 +96,12 @@ std::optional<Run> viewOnce(Interface& ui) {
         return std::nullopt;
     }
     platform::MpvPlayer* player = &view->player();
-    QObject::connect(player, &platform::MpvPlayer::fileLoaded, &loop, [&] { if (run.loaded < 0) run.loaded = ms(); });
-    QObject::connect(player, &platform::MpvPlayer::playbackRestarted, &loop,
-                     [&] { if (run.restarted < 0) run.restarted = ms(); });
+    QObject::connect(player, &platform::MpvPlayer::fileLoaded, &loop, [&] {
+        if (run.loaded < 0) run.loaded = ms();
+    });
+    QObject::connect(player, &platform::MpvPlayer::playbackRestarted, &loop, [&] {
+        if (run.restarted < 0) run.restarted = ms();
+    });
     QObject::connect(view, &platform::MpvMovieView::firstFrameShown, &loop, [&] {
         run.shown = ms();
         loop.quit();
@@ -185,10 +188,11 @@ int main(int argc, char** argv) {
         const std::optional<Run> run = viewOnce(*ui);
         if (!run) return 1;
         totals.push_back(run->shown);
-        std::printf("run %d: %.1f ms  (viewItem returned %s, old view gone %s, file loaded %s, "
-                    "playback restarted %s)\n",
-                    i, run->shown, text(run->returned).c_str(), text(run->dropped).c_str(),
-                    text(run->loaded).c_str(), text(run->restarted).c_str());
+        std::printf(
+            "run %d: %.1f ms  (viewItem returned %s, old view gone %s, file loaded %s, "
+            "playback restarted %s)\n",
+            i, run->shown, text(run->returned).c_str(), text(run->dropped).c_str(), text(run->loaded).c_str(),
+            text(run->restarted).c_str());
         std::fflush(stdout);
         settle(700);
     }

@@ -53,9 +53,7 @@ Run drop(reel::AppController& controller, const QStringList& files) {
     qint64 longest = 0;
     QTimer ticker;
     ticker.setInterval(5);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        longest = std::max(longest, sinceTick.restart());
-    });
+    QObject::connect(&ticker, &QTimer::timeout, [&] { longest = std::max(longest, sinceTick.restart()); });
     QEventLoop loop;
     QObject::connect(&controller.intake(), &reel::PlaylistIntake::finished, &loop, &QEventLoop::quit);
     wall.start();
@@ -103,8 +101,8 @@ int main(int argc, char** argv) {
     std::printf("drop of 1,000 MP4 files: %lld ms wall, event loop never held longer than %lld ms\n",
                 static_cast<long long>(first.milliseconds), static_cast<long long>(first.longestStall));
     const Run rest = drop(controller, files.mid(1000));
-    std::printf("drop of 9,000 more: %lld ms wall, longest stall %lld ms\n", static_cast<long long>(rest.milliseconds),
-                static_cast<long long>(rest.longestStall));
+    std::printf("drop of 9,000 more: %lld ms wall, longest stall %lld ms\n",
+                static_cast<long long>(rest.milliseconds), static_cast<long long>(rest.longestStall));
     QApplication::processEvents();
     const long fullKb = residentKilobytes();
     std::printf("playlist of %zu entries: %.1f MB resident above the empty one (%.0f bytes an entry)\n",

@@ -15,9 +15,9 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QMainWindow>
-#include <QWindow>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 #include <cstdio>
 #include <cstdlib>
 
@@ -37,7 +37,8 @@ public:
     int paints = 0;
     bool eventFilter(QObject* object, QEvent* event) override {
         const auto* window = qobject_cast<QWindow*>(object);
-        if (event->type() == QEvent::UpdateRequest && window && window->surfaceType() == QSurface::OpenGLSurface)
+        if (event->type() == QEvent::UpdateRequest && window &&
+            window->surfaceType() == QSurface::OpenGLSurface)
             ++paints;
         return false;
     }
@@ -92,10 +93,11 @@ int main(int argc, char** argv) {
             const double seconds = double(playing.elapsed()) / 1000.0;
             double played = -1;
             mpv_get_property(mpv, "time-pos", MPV_FORMAT_DOUBLE, &played);
-            std::printf("paints %d in %.1f s (%.1f/s); vo libmpv, time-pos %.2f, frame-drop-count %lld, "
-                        "decoder-frame-drop-count %lld\n",
-                        counter.paints, seconds, counter.paints / seconds, played, property(mpv, "frame-drop-count"),
-                        property(mpv, "decoder-frame-drop-count"));
+            std::printf(
+                "paints %d in %.1f s (%.1f/s); vo libmpv, time-pos %.2f, frame-drop-count %lld, "
+                "decoder-frame-drop-count %lld\n",
+                counter.paints, seconds, counter.paints / seconds, played, property(mpv, "frame-drop-count"),
+                property(mpv, "decoder-frame-drop-count"));
             std::fflush(stdout);
             // exit(), not quit(): the viewer and controller windows refuse to close, and Qt 6's
             // quit() gives up when a window does.

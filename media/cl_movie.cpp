@@ -46,8 +46,7 @@ Size naturalSize(Movie movie) {
 float ratio(Size size) {
     if (size.height != 0) return size.width / size.height;
     if (size.width == 0) return std::numeric_limits<float>::quiet_NaN();
-    return size.width > 0 ? std::numeric_limits<float>::infinity()
-                          : -std::numeric_limits<float>::infinity();
+    return size.width > 0 ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
 }
 
 std::string sizeText(Size size) { return format("%.0fx%.0f", double(size.width), double(size.height)); }
@@ -206,7 +205,8 @@ std::string CLMovie::getNewFps() const {
             const TimeScale scale = GetMediaTimeScale(media);
             GetMoviesError();
             // A media with samples but no duration has no rate to speak of.
-            if (mediaDuration != 0) rate = Fix2X(X2Fix(double(count) * double(scale) / double(mediaDuration)));
+            if (mediaDuration != 0)
+                rate = Fix2X(X2Fix(double(count) * double(scale) / double(mediaDuration)));
         }
     }
 
@@ -223,7 +223,8 @@ std::string CLMovie::fps() const {
     const std::int64_t end = std::int64_t(start) + 5 * std::int64_t(GetMovieTimeScale(movie));
     const OSType types[] = {VideoMediaType};
     TimeValue at = -1;
-    GetMovieNextInterestingTime(movie, nextTimeMediaSample | nextTimeEdgeOK, 1, types, start, 0, &at, nullptr);
+    GetMovieNextInterestingTime(movie, nextTimeMediaSample | nextTimeEdgeOK, 1, types, start, 0, &at,
+                                nullptr);
     int count = 0;
     while (at != -1 && at <= end) {
         ++count;
@@ -254,7 +255,8 @@ std::string CLMovie::videoInfoOther() const {
         std::string_view code, name;
     };
     static constexpr Name names[] = {
-        {"m1s ", "MPEG-1"}, {"mp4v", "MPEG-4"}, {"DX50", "DIVX-5"}, {"DIV3", "DIVX-3"}, {"SVQ3", "Sorenson 3"},
+        {"m1s ", "MPEG-1"}, {"mp4v", "MPEG-4"},     {"DX50", "DIVX-5"},
+        {"DIV3", "DIVX-3"}, {"SVQ3", "Sorenson 3"},
     };
     for (const Name& entry : names) {
         if (code == entry.code) return std::string(entry.name);
@@ -269,8 +271,8 @@ std::string CLMovie::videoInfoMPG() const {
     const std::size_t first = creator.find(' ');
     if (first == std::string::npos) return "none";
     const std::size_t second = creator.find(' ', first + 1);
-    const std::string word = creator.substr(first + 1, second == std::string::npos ? std::string::npos
-                                                                                   : second - first - 1);
+    const std::string word =
+        creator.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
     if (word.empty()) return "none";
     return word == "MPEG" ? "MPEG-1" : word;
 }
@@ -286,7 +288,9 @@ std::string CLMovie::audioType() const {
     platform::log("vCodec: " + compressorName(image));
     platform::log("vFourCC: " + stringFromCode(image.dataFormat));
     platform::log("vVendor: " + stringFromCode(image.vendor));
-    platform::log("Bitrate: " + decimal(long(safeDivide<std::int64_t>(wholeTrackSize(video), wholeSeconds(movie, video)) / 1024)));
+    platform::log(
+        "Bitrate: " +
+        decimal(long(safeDivide<std::int64_t>(wholeTrackSize(video), wholeSeconds(movie, video)) / 1024)));
 
     Track sound = GetBiggestTrack(movie, SoundMediaType);
     const SampleDescription audio = firstDescription(sound);
@@ -295,7 +299,9 @@ std::string CLMovie::audioType() const {
     platform::log("aChannels: " + decimal(audio.numChannels));
     platform::log("sampleRate: " + decimal(sampleRate));
     platform::log("aCodec: " + code);
-    platform::log("aBitrate: " + decimal(long(safeDivide<std::int64_t>(wholeTrackSize(sound) * 8, wholeSeconds(movie, sound)) / 1024)));
+    platform::log("aBitrate: " + decimal(long(safeDivide<std::int64_t>(wholeTrackSize(sound) * 8,
+                                                                       wholeSeconds(movie, sound)) /
+                                              1024)));
 
     // A movie without sound says so rather than describing an empty track.
     if (!sound) return "none";
@@ -317,7 +323,8 @@ std::string CLMovie::audioType() const {
 }
 
 std::string CLMovie::audioTypeMPG() const {
-    const std::string code = stringFromCode(firstDescription(GetBiggestTrack(QTMovie(), MPEGMediaType)).dataFormat);
+    const std::string code =
+        stringFromCode(firstDescription(GetBiggestTrack(QTMovie(), MPEGMediaType)).dataFormat);
     if (code == "m1s ") return "MPEG1 Muxed";
     if (code.empty()) return "Unknown";
     return code;

@@ -49,8 +49,8 @@ double leadingNumber(std::string_view text) {
     if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '.'))
         return 0.0;
     double value = 0.0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value,
-                                        std::chars_format::general);
+    const auto result =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
     if (result.ec == std::errc::invalid_argument) return 0.0;
     // Out of range: from_chars leaves the value alone; treat it as huge.
     if (result.ec == std::errc::result_out_of_range) value = std::numeric_limits<double>::max();
@@ -73,8 +73,8 @@ int seconds(std::string_view timeText) {
     std::vector<std::string_view> parts;
     for (std::size_t start = 0;;) {
         const std::size_t colon = timeText.find(':', start);
-        parts.push_back(timeText.substr(start, colon == std::string_view::npos ? std::string_view::npos
-                                                                                : colon - start));
+        parts.push_back(
+            timeText.substr(start, colon == std::string_view::npos ? std::string_view::npos : colon - start));
         if (colon == std::string_view::npos) break;
         start = colon + 1;
     }

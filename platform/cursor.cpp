@@ -1,8 +1,8 @@
 #include "platform/cursor.h"
 
 #include <QCoreApplication>
-#include <QEvent>
 #include <QCursor>
+#include <QEvent>
 #include <QGuiApplication>
 
 namespace reel::platform {
@@ -38,6 +38,5 @@ void hideCursorUntilMouseMoves() {
     QGuiApplication::setOverrideCursor(QCursor(Qt::BlankCursor));
     qApp->installEventFilter(&f);
 }
-
 
 }  // namespace reel::platform

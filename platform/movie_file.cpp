@@ -109,8 +109,8 @@ struct ByteSource {
     bool ignoringEdits = false;  // the second reading, edit lists left aside
     bool longEdits = false;
     CostlyEntries costly;
-    const AVInputFormat* format = nullptr;  // once probed
-    bool stopped = false;  // this reading is abandoned: every read fails until rewind()
+    const AVInputFormat* format = nullptr;     // once probed
+    bool stopped = false;                      // this reading is abandoned: every read fails until rewind()
     std::array<std::uint8_t, kCarry> carry{};  // the end of the previous read
     std::size_t carried = 0;
 
@@ -146,7 +146,8 @@ struct ByteSource {
     }
 
     std::vector<std::uint8_t> slice(std::int64_t offset, std::int64_t count) const {
-        std::vector<std::uint8_t> bytes(std::size_t(std::max<std::int64_t>(0, std::min(count, size - offset))));
+        std::vector<std::uint8_t> bytes(
+            std::size_t(std::max<std::int64_t>(0, std::min(count, size - offset))));
         const std::int64_t got = readAt(offset, bytes.data(), std::int64_t(bytes.size()));
         bytes.resize(std::size_t(std::max<std::int64_t>(0, got)));
         return bytes;
@@ -171,7 +172,9 @@ bool longEditsIn(const std::uint8_t* bytes, std::size_t size) {
 
 int occurrences(std::string_view text, std::string_view word) {
     int count = 0;
-    for (std::size_t at = text.find(word); at != std::string_view::npos; at = text.find(word, at + word.size())) ++count;
+    for (std::size_t at = text.find(word); at != std::string_view::npos;
+         at = text.find(word, at + word.size()))
+        ++count;
     return count;
 }
 
@@ -209,15 +212,18 @@ bool watchForLongEdits(ByteSource& source, const std::uint8_t* bytes, std::size_
 int readPacket(void* opaque, std::uint8_t* buffer, int bufferSize) {
     auto* source = static_cast<ByteSource*>(opaque);
     if (source->interrupted()) return AVERROR_EXIT;
-    const std::int64_t got = source->readAt(source->pos, buffer, std::min<std::int64_t>(bufferSize, source->budget));
+    const std::int64_t got =
+        source->readAt(source->pos, buffer, std::min<std::int64_t>(bufferSize, source->budget));
     if (got < 0) return AVERROR(int(-got));
     if (got == 0) return AVERROR_EOF;
     if (source->watching) {
         // Counted within each read only: at most one a read is split, too few to matter.
         countCostlyEntries(source->costly, buffer, std::size_t(got));
-        if (!source->ignoringEdits && watchForLongEdits(*source, buffer, std::size_t(got))) source->longEdits = true;
+        if (!source->ignoringEdits && watchForLongEdits(*source, buffer, std::size_t(got)))
+            source->longEdits = true;
         // FFmpeg can read on after a failed read, so the reading stops for good.
-        source->stopped = source->costly.tooMany(source->format) || (source->longEdits && !source->ignoringEdits);
+        source->stopped =
+            source->costly.tooMany(source->format) || (source->longEdits && !source->ignoringEdits);
         if (source->stopped) return AVERROR_EXIT;
     }
     source->pos += got;
@@ -231,10 +237,17 @@ std::int64_t seekSource(void* opaque, std::int64_t offset, int whence) {
     if (whence == AVSEEK_SIZE) return source->size;
     std::int64_t target;
     switch (whence) {
-        case SEEK_SET: target = offset; break;
-        case SEEK_CUR: target = source->pos + offset; break;
-        case SEEK_END: target = source->size + offset; break;
-        default: return AVERROR(EINVAL);
+        case SEEK_SET:
+            target = offset;
+            break;
+        case SEEK_CUR:
+            target = source->pos + offset;
+            break;
+        case SEEK_END:
+            target = source->size + offset;
+            break;
+        default:
+            return AVERROR(EINVAL);
     }
     if (target < 0) return AVERROR(EINVAL);
     source->pos = target;
@@ -324,7 +337,8 @@ bool incomplete(const AVStream* st) {
     const AVCodecParameters* par = st->codecpar;
     if (par->codec_id == AV_CODEC_ID_NONE) return true;
     if (par->codec_type == AVMEDIA_TYPE_VIDEO) return par->width <= 0 || par->height <= 0;
-    if (par->codec_type == AVMEDIA_TYPE_AUDIO) return par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0;
+    if (par->codec_type == AVMEDIA_TYPE_AUDIO)
+        return par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0;
     return false;
 }
 
@@ -333,7 +347,8 @@ bool incomplete(const AVStream* st) {
 // fraction of what decoding a frame would cost.
 void sizeFromExtradata(AVStream* st) {
     AVCodecParameters* par = st->codecpar;
-    if (par->codec_type != AVMEDIA_TYPE_VIDEO || (par->width > 0 && par->height > 0) || par->extradata_size <= 0)
+    if (par->codec_type != AVMEDIA_TYPE_VIDEO || (par->width > 0 && par->height > 0) ||
+        par->extradata_size <= 0)
         return;
     AVCodecParserContext* parser = av_parser_init(par->codec_id);
     AVCodecContext* codec = avcodec_alloc_context3(nullptr);
@@ -366,7 +381,8 @@ OSType codeFromText(std::string_view text) {
 }
 
 OSType codeFromMovTables(AVCodecID id, bool audio) {
-    const AVCodecTag* tables[] = {audio ? avformat_get_mov_audio_tags() : avformat_get_mov_video_tags(), nullptr};
+    const AVCodecTag* tables[] = {audio ? avformat_get_mov_audio_tags() : avformat_get_mov_video_tags(),
+                                  nullptr};
     return fromFFmpegTag(av_codec_get_tag(tables, id));
 }
 
@@ -402,13 +418,20 @@ OSType audioCode(const AVStream* st) {
 // One word, no blanks: the second word of a handler's creator name.
 std::string codecWord(AVCodecID id) {
     switch (id) {
-        case AV_CODEC_ID_MPEG1VIDEO: return "MPEG";
-        case AV_CODEC_ID_MPEG2VIDEO: return "MPEG-2";
-        case AV_CODEC_ID_MPEG4: return "MPEG-4";
-        case AV_CODEC_ID_H264: return "H.264";
-        case AV_CODEC_ID_HEVC: return "HEVC";
-        case AV_CODEC_ID_DVVIDEO: return "DV";
-        default: break;
+        case AV_CODEC_ID_MPEG1VIDEO:
+            return "MPEG";
+        case AV_CODEC_ID_MPEG2VIDEO:
+            return "MPEG-2";
+        case AV_CODEC_ID_MPEG4:
+            return "MPEG-4";
+        case AV_CODEC_ID_H264:
+            return "H.264";
+        case AV_CODEC_ID_HEVC:
+            return "HEVC";
+        case AV_CODEC_ID_DVVIDEO:
+            return "DV";
+        default:
+            break;
     }
     std::string word = avcodec_get_name(id);
     for (char& c : word) {
@@ -452,7 +475,8 @@ bool positive(double seconds) { return std::isfinite(seconds) && seconds > 0; }
 
 // A time scale and duration pair that fits the toolbox's 32-bit values.
 void setMediaTiming(MediaRecord& media, std::int64_t scale, std::int64_t duration) {
-    while (scale > 1 && (duration > std::numeric_limits<TimeValue>::max() || scale > std::numeric_limits<TimeScale>::max())) {
+    while (scale > 1 && (duration > std::numeric_limits<TimeValue>::max() ||
+                         scale > std::numeric_limits<TimeScale>::max())) {
         scale /= 2;
         duration /= 2;
     }
@@ -477,7 +501,9 @@ struct StreamSample {
     std::int64_t firstPos = -1;
     std::int64_t lastPos = -1;
 
-    double span() const { return std::isfinite(firstTime) && std::isfinite(lastTime) ? lastTime - firstTime : 0; }
+    double span() const {
+        return std::isfinite(firstTime) && std::isfinite(lastTime) ? lastTime - firstTime : 0;
+    }
 };
 
 std::vector<StreamSample> samplePackets(AVFormatContext* ctx, const ByteSource& source) {
@@ -490,7 +516,8 @@ std::vector<StreamSample> samplePackets(AVFormatContext* ctx, const ByteSource& 
         if (packet->stream_index >= 0 && unsigned(packet->stream_index) < ctx->nb_streams) {
             StreamSample& s = samples[std::size_t(packet->stream_index)];
             const AVStream* st = ctx->streams[packet->stream_index];
-            const double at = toSeconds(packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts, st->time_base);
+            const double at =
+                toSeconds(packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts, st->time_base);
             if (std::isfinite(at)) {
                 if (!std::isfinite(s.firstTime) || at < s.firstTime) s.firstTime = at;
                 if (!std::isfinite(s.lastTime) || at > s.lastTime) s.lastTime = at;
@@ -512,7 +539,7 @@ std::vector<StreamSample> samplePackets(AVFormatContext* ctx, const ByteSource& 
 // ---- MPEG video: the length that GOP time codes give
 
 struct GopTime {
-    std::int64_t frames = -1;  // time code as a frame count
+    std::int64_t frames = -1;        // time code as a frame count
     std::int64_t picturesAfter = 0;  // pictures after this GOP header in the bytes scanned
 };
 
@@ -523,7 +550,8 @@ std::optional<GopTime> lastGopTime(const std::vector<std::uint8_t>& bytes, int n
         const std::uint8_t code = bytes[i + 3];
         if (code == 0xB8) {
             // drop_frame(1) hours(5) minutes(6) marker(1) seconds(6) pictures(6)
-            const std::uint32_t bits = (std::uint32_t(bytes[i + 4]) << 24) | (std::uint32_t(bytes[i + 5]) << 16) |
+            const std::uint32_t bits = (std::uint32_t(bytes[i + 4]) << 24) |
+                                       (std::uint32_t(bytes[i + 5]) << 16) |
                                        (std::uint32_t(bytes[i + 6]) << 8) | bytes[i + 7];
             const int hours = (bits >> 26) & 0x1F;
             const int minutes = (bits >> 20) & 0x3F;
@@ -607,8 +635,9 @@ TrackRecord makeTrack(Inspection& in, unsigned index) {
 
     MediaRecord& media = track.media;
     media.mediaType = video ? VideoMediaType : SoundMediaType;
-    media.characteristics = video ? std::vector<OSType>{kCharacteristicHasVideoFrameRate, VisualMediaCharacteristic}
-                                  : std::vector<OSType>{AudioMediaCharacteristic};
+    media.characteristics =
+        video ? std::vector<OSType>{kCharacteristicHasVideoFrameRate, VisualMediaCharacteristic}
+              : std::vector<OSType>{AudioMediaCharacteristic};
     media.handlerCreatorName = handlerName(video ? codecWord(par->codec_id) : "Sound");
 
     const int indexCount = avformat_index_get_entries_count(st);
@@ -618,8 +647,8 @@ TrackRecord makeTrack(Inspection& in, unsigned index) {
     } else {
         track.dataSize = estimatedBytes(in, index);
         const StreamSample& s = in.samples[index];
-        const double perSecond = video ? av_q2d(frameRate(in.ctx, st))
-                                       : (s.span() > 0 ? double(s.packets - 1) / s.span() : 0);
+        const double perSecond =
+            video ? av_q2d(frameRate(in.ctx, st)) : (s.span() > 0 ? double(s.packets - 1) / s.span() : 0);
         media.sampleCount = positive(seconds) ? clampTo<long>(seconds * perSecond) : 0;
     }
 
@@ -675,7 +704,8 @@ TrackRecord makeMuxedTrack(const Inspection& in, int videoIndex, double seconds)
     }
     const bool mpeg2 = elementary ? videoCodec == AV_CODEC_ID_MPEG2VIDEO : isMpeg2System(in.source);
     media.description.dataFormat = FourCC(elementary ? (mpeg2 ? "m2v " : "m1v ") : (mpeg2 ? "m2s " : "m1s "));
-    const std::string word = videoCodec != AV_CODEC_ID_NONE ? codecWord(videoCodec) : (mpeg2 ? "MPEG-2" : "MPEG");
+    const std::string word =
+        videoCodec != AV_CODEC_ID_NONE ? codecWord(videoCodec) : (mpeg2 ? "MPEG-2" : "MPEG");
     media.handlerCreatorName = handlerName(word);
     setMediaTiming(media, 90000, clampTo<std::int64_t>(std::max(0.0, seconds) * 90000));
     return track;
@@ -692,8 +722,8 @@ std::vector<double> streamSeconds(const AVFormatContext* ctx) {
         seconds.push_back(positive(own) ? own : 0);
         if (positive(own)) longest = std::max(longest, own);
     }
-    const double whole = ctx->duration != AV_NOPTS_VALUE && ctx->duration > 0 ? double(ctx->duration) / AV_TIME_BASE
-                                                                               : longest;
+    const double whole =
+        ctx->duration != AV_NOPTS_VALUE && ctx->duration > 0 ? double(ctx->duration) / AV_TIME_BASE : longest;
     for (double& s : seconds) {
         if (s == 0) s = whole;
     }
@@ -712,7 +742,9 @@ OpenedMovie describe(ByteSource& source, const std::string& name) {
 
     if (source.size == 0) return failure("empty file");
     source.deadline = Clock::now() + kDescribeDeadline;
-    const auto tooSlow = [] { return failure("gave up after " + std::to_string(kDescribeDeadline.count() / 1000) + " s"); };
+    const auto tooSlow = [] {
+        return failure("gave up after " + std::to_string(kDescribeDeadline.count() / 1000) + " s");
+    };
 
     std::optional<Demuxer> demuxer(std::in_place, source);
     source.watching = true;
@@ -751,7 +783,8 @@ OpenedMovie describe(ByteSource& source, const std::string& name) {
     in.seconds = streamSeconds(ctx);
     int videoIndex = -1;
     for (unsigned i = 0; i < ctx->nb_streams; ++i) {
-        if (videoIndex < 0 && isMedia(ctx->streams[i]) && ctx->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+        if (videoIndex < 0 && isMedia(ctx->streams[i]) &&
+            ctx->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
             videoIndex = int(i);
     }
     if (formatIs(ctx, "mpegvideo") && videoIndex >= 0) {
@@ -764,7 +797,8 @@ OpenedMovie describe(ByteSource& source, const std::string& name) {
     movie->timeScale = kMovieTimeScale;
     double movieSeconds = 0;
     for (unsigned i = 0; i < ctx->nb_streams; ++i) {
-        if (isMedia(ctx->streams[i]) && !incomplete(ctx->streams[i])) movieSeconds = std::max(movieSeconds, in.seconds[i]);
+        if (isMedia(ctx->streams[i]) && !incomplete(ctx->streams[i]))
+            movieSeconds = std::max(movieSeconds, in.seconds[i]);
     }
     if (mpeg) movie->tracks.push_back(makeMuxedTrack(in, videoIndex, movieSeconds));
 

@@ -5,11 +5,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMetaObject>
-#include <QOpenGLContext>
 #include <QOffscreenSurface>
-#include <QWindow>
+#include <QOpenGLContext>
 #include <QThread>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "media/cl_movie.h"
 #include "platform/log.h"
@@ -26,23 +26,24 @@ void* procAddress(void*, const char* name) {
 
 bool isInput(QEvent::Type type) {
     switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseMove:
-    case QEvent::Wheel:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-        return true;
-    default:
-        return false;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            return true;
+        default:
+            return false;
     }
 }
 
 // Called on one of mpv's threads: only the view's answer is queued from here.
 void renderUpdate(void* view) {
     auto* movieView = static_cast<MpvMovieView*>(view);
-    QMetaObject::invokeMethod(movieView, [movieView] { movieView->renderRequested(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        movieView, [movieView] { movieView->renderRequested(); }, Qt::QueuedConnection);
 }
 
 }  // namespace
@@ -151,7 +152,8 @@ void MpvMovieView::createRenderContext() {
             {MPV_RENDER_PARAM_ADVANCED_CONTROL, &advanced},
             {MPV_RENDER_PARAM_INVALID, nullptr},
         };
-        if (gl_->makeCurrent(picture_) && mpv_render_context_create(&render_, player_->handle(), params) >= 0) {
+        if (gl_->makeCurrent(picture_) &&
+            mpv_render_context_create(&render_, player_->handle(), params) >= 0) {
             mpv_render_context_set_update_callback(render_, renderUpdate, this);
             loadWhenReady();
             return;
@@ -173,7 +175,8 @@ void MpvMovieView::freeRenderContext() {
     // closed, rather than stall on mpv's wait of up to 200 ms for each.
     if (makeCurrent()) {
         int skip = 1;
-        mpv_render_param params[] = {{MPV_RENDER_PARAM_SKIP_RENDERING, &skip}, {MPV_RENDER_PARAM_INVALID, nullptr}};
+        mpv_render_param params[] = {{MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
+                                     {MPV_RENDER_PARAM_INVALID, nullptr}};
         QElapsedTimer waited;
         waited.start();
         while (player_->videoOutputOpen() && waited.elapsed() < kLetGoMilliseconds) {

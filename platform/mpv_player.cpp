@@ -53,7 +53,8 @@ void applyOptions(mpv_handle* mpv, const QByteArray& list) {
     for (const QByteArray& pair : list.split(',')) {
         const int eq = pair.indexOf('=');
         if (eq <= 0) continue;
-        mpv_set_option_string(mpv, pair.left(eq).trimmed().constData(), pair.mid(eq + 1).trimmed().constData());
+        mpv_set_option_string(mpv, pair.left(eq).trimmed().constData(),
+                              pair.mid(eq + 1).trimmed().constData());
     }
 }
 
@@ -138,7 +139,8 @@ void MpvPlayer::load(const std::string& path) {
     stepTimer_.stop();
     backwardCheck_.stop();
     if (mpv_) {
-        setProperty(mpv::kPause, pausedWanted_ ? "yes" : "no");  // played at once if asked before it could load
+        setProperty(mpv::kPause,
+                    pausedWanted_ ? "yes" : "no");  // played at once if asked before it could load
         setProperty(mpv::kPlayDirection, "forward");
         setProperty(mpv::kSpeed, "1");
         const char* command[] = {mpv::kLoadFile, path.c_str(), nullptr};
@@ -197,7 +199,8 @@ void MpvPlayer::setRate(double rate) {
 void MpvPlayer::checkBackward() {
     // A file mpv cannot demux backwards stands still, or ends at once as if at its start.
     if (forward_ || stepping_) return;
-    if (position_ < backwardFrom_ - 0.1 || position_ <= 0.05) return;  // it works, or it is already at the start
+    if (position_ < backwardFrom_ - 0.1 || position_ <= 0.05)
+        return;  // it works, or it is already at the start
     log("playing backwards does not work for this file; stepping back instead");
     backwardFails_ = true;
     // Carry on from where rewinding would be by now, as if it had worked from the start.

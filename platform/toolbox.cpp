@@ -16,8 +16,8 @@ OSErr setError(OSErr err) {
 }
 
 bool hasCharacteristic(const MediaRecord& media, OSType characteristic) {
-    return std::find(media.characteristics.begin(), media.characteristics.end(),
-                     characteristic) != media.characteristics.end();
+    return std::find(media.characteristics.begin(), media.characteristics.end(), characteristic) !=
+           media.characteristics.end();
 }
 
 bool trackMatches(const TrackRecord& track, OSType what, long flags) {
@@ -67,16 +67,15 @@ Track GetMovieIndTrackType(Movie movie, long index, OSType what, long flags) {
 
 // Samples are taken as evenly spaced over the track: the inspector knows how
 // many there are and how long the track lasts, not each sample's own time.
-void GetMovieNextInterestingTime(Movie movie, short flags, short numMediaTypes,
-                                 const OSType* whichMediaTypes, TimeValue time, Fixed,
-                                 TimeValue* interestingTime, TimeValue* interestingDuration) {
+void GetMovieNextInterestingTime(Movie movie, short flags, short numMediaTypes, const OSType* whichMediaTypes,
+                                 TimeValue time, Fixed, TimeValue* interestingTime,
+                                 TimeValue* interestingDuration) {
     TimeValue found = -1;
     if (movie && (flags & nextTimeMediaSample)) {
         for (const TrackRecord& track : movie->tracks) {
-            const bool wanted =
-                numMediaTypes == 0 || !whichMediaTypes ||
-                std::find(whichMediaTypes, whichMediaTypes + numMediaTypes,
-                          track.media.mediaType) != whichMediaTypes + numMediaTypes;
+            const bool wanted = numMediaTypes == 0 || !whichMediaTypes ||
+                                std::find(whichMediaTypes, whichMediaTypes + numMediaTypes,
+                                          track.media.mediaType) != whichMediaTypes + numMediaTypes;
             if (!wanted || track.media.sampleCount <= 0 || track.duration <= 0) continue;
             const double step = double(track.duration) / double(track.media.sampleCount);
             // Index of the first sample at (edge OK) or after the given time.
@@ -107,7 +106,8 @@ void PlaybackClock::setAtStop(bool atStop) {
     std::vector<QTCallBack> firing;
     firing.swap(armed_);
     for (const QTCallBack& callBack : firing) {
-        if (!callBack->disposed && (callBack->flags & triggerAtStop)) callBack->procedure(callBack, callBack->refCon);
+        if (!callBack->disposed && (callBack->flags & triggerAtStop))
+            callBack->procedure(callBack, callBack->refCon);
     }
 }
 
@@ -160,12 +160,10 @@ bool GetTrackEnabled(Track track) { return track && track->enabled; }
 std::int64_t GetTrackDataSize(Track track, TimeValue startTime, TimeValue duration) {
     if (!track || track->duration <= 0 || duration <= 0) return 0;
     const std::int64_t start = std::clamp<std::int64_t>(startTime, 0, track->duration);
-    const std::int64_t end = std::clamp<std::int64_t>(std::int64_t(startTime) + duration, 0,
-                                                      track->duration);
+    const std::int64_t end = std::clamp<std::int64_t>(std::int64_t(startTime) + duration, 0, track->duration);
     if (start == 0 && end == track->duration) return track->dataSize;
     // A part of the track: its share of the bytes, as if the rate were steady.
-    return static_cast<std::int64_t>(double(track->dataSize) * double(end - start) /
-                                     double(track->duration));
+    return static_cast<std::int64_t>(double(track->dataSize) * double(end - start) / double(track->duration));
 }
 
 void GetMediaSampleDescription(Media media, long index, SampleDescription* description) {

@@ -63,11 +63,11 @@ struct Rect {
 // The first sample description of a media, in the fields that are ever read.
 // A value-initialised record is the "empty description" of a missing track.
 struct SampleDescription {
-    OSType dataFormat = 0;                   // compression code (cType of an image description)
-    OSType vendor = 0;                       // image descriptions only
-    std::array<std::uint8_t, 32> name{};     // compressor name: a length byte, then the characters
-    std::int16_t numChannels = 0;            // sound descriptions only
-    std::uint64_t sampleRate = 0;            // 16.16 unsigned fixed, widened so 96 kHz fits
+    OSType dataFormat = 0;                // compression code (cType of an image description)
+    OSType vendor = 0;                    // image descriptions only
+    std::array<std::uint8_t, 32> name{};  // compressor name: a length byte, then the characters
+    std::int16_t numChannels = 0;         // sound descriptions only
+    std::uint64_t sampleRate = 0;         // 16.16 unsigned fixed, widened so 96 kHz fits
 };
 
 struct MediaRecord {
@@ -157,16 +157,17 @@ void MoviesTask(Movie movie, long maxMilliSecToUse);
 void GetMovieNaturalBoundsRect(Movie movie, Rect* bounds);
 Track GetMovieIndTrack(Movie movie, long index);
 Track GetMovieIndTrackType(Movie movie, long index, OSType typeOrCharacteristic, long flags);
-void GetMovieNextInterestingTime(Movie movie, short flags, short numMediaTypes,
-                                 const OSType* whichMediaTypes, TimeValue time, Fixed rate,
-                                 TimeValue* interestingTime, TimeValue* interestingDuration);
+void GetMovieNextInterestingTime(Movie movie, short flags, short numMediaTypes, const OSType* whichMediaTypes,
+                                 TimeValue time, Fixed rate, TimeValue* interestingTime,
+                                 TimeValue* interestingDuration);
 OSErr GetMoviesError();
 TimeBase GetMovieTimeBase(Movie movie);
 
 // Callbacks on a movie's time base
 QTCallBackUPP NewQTCallBackUPP(QTCallBackProc procedure);
 QTCallBack NewCallBack(TimeBase timeBase, short callBackType);
-OSErr CallMeWhen(QTCallBack callBack, QTCallBackUPP procedure, long refCon, long flags, long param2, long param3);
+OSErr CallMeWhen(QTCallBack callBack, QTCallBackUPP procedure, long refCon, long flags, long param2,
+                 long param3);
 void DisposeCallBack(QTCallBack callBack);
 
 // Track

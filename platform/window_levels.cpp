@@ -11,8 +11,10 @@ constexpr const char* kLevelProperty = "reelWindowLevel";
 
 int CGWindowLevelForKey(int key) {
     switch (key) {
-        case kBackstopMenuKey: return -20;
-        default: return 0;
+        case kBackstopMenuKey:
+            return -20;
+        default:
+            return 0;
     }
 }
 

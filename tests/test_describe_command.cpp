@@ -61,9 +61,9 @@ int countLines(const std::string& text) {
 
 TEST(DescribeCommand, GoodFilesComeOutAndBadOnesAreNamed) {
     const std::string odd = mediaPath("-dash 'quote' \"dq\" sp ace.mp4");
-    const Result run = reel({"--describe", mediaPath("mpeg4_mp3.mp4"), mediaPath("empty.mov"), mediaPath("dir.avi"),
-                          mediaPath("fifo.mp4"), mediaPath("clip.mkv"), mediaPath("noext"), odd,
-                          mediaPath("dx50_mp3.avi")});
+    const Result run = reel({"--describe", mediaPath("mpeg4_mp3.mp4"), mediaPath("empty.mov"),
+                             mediaPath("dir.avi"), mediaPath("fifo.mp4"), mediaPath("clip.mkv"),
+                             mediaPath("noext"), odd, mediaPath("dx50_mp3.avi")});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(countLines(run.out), 3) << run.out;
     EXPECT_EQ(countLines(run.err), 5) << run.err;

@@ -2,8 +2,8 @@
 // absurd counts, edit lists of a million entries, a file that keeps growing.
 // Each must be described or skipped well inside the deadline.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -86,10 +86,10 @@ std::string matrix() { return u32(0x10000) + zeros(12) + u32(0x10000) + zeros(12
 
 struct TrackSpec {
     std::uint32_t samples = 48;
-    std::uint32_t sampleSize = 100;        // every sample the same size
+    std::uint32_t sampleSize = 100;  // every sample the same size
     std::uint32_t samplesPerChunk = 48;
-    std::uint32_t delta = 40;              // in a 1000 time scale: 25 frames a second
-    std::uint32_t edits = 0;               // edit list entries, none for no list
+    std::uint32_t delta = 40;  // in a 1000 time scale: 25 frames a second
+    std::uint32_t edits = 0;   // edit list entries, none for no list
     std::uint32_t editDuration = 1;
     bool reordered = false;
 };
@@ -104,8 +104,9 @@ std::string moov(const TrackSpec& t, std::uint32_t mdatOffset) {
         for (std::uint32_t i = 0; i < t.edits; ++i) entries += entry;
         elst = box("edts", fullBox("elst", 0, u32(t.edits) + entries));
     }
-    const std::string sampleEntry = box("jpeg", zeros(6) + u16(1) + zeros(16) + u16(320) + u16(240) + u32(0x480000) +
-                                                    u32(0x480000) + zeros(4) + u16(1) + zeros(32) + u16(24) + u16(0xFFFF));
+    const std::string sampleEntry =
+        box("jpeg", zeros(6) + u16(1) + zeros(16) + u16(320) + u16(240) + u32(0x480000) + u32(0x480000) +
+                        zeros(4) + u16(1) + zeros(32) + u16(24) + u16(0xFFFF));
     // Reordered pictures, as B-frames make them: a key frame every twelve, and
     // each picture shown a frame later or earlier than it is stored.
     std::string keys, shifts;
@@ -113,23 +114,26 @@ std::string moov(const TrackSpec& t, std::uint32_t mdatOffset) {
         for (std::uint32_t i = 1; i <= t.samples; i += 12) keys += u32(i);
         for (std::uint32_t i = 0; i < t.samples; ++i) shifts += u32(1) + u32(i % 2 ? 0 : 2 * t.delta);
     }
-    const std::string reorder =
-        t.reordered ? fullBox("stss", 0, u32(std::uint32_t(keys.size() / 4)) + keys) +
-                          fullBox("ctts", 0, u32(t.samples) + shifts)
-                    : "";
-    const std::string stbl = box("stbl", fullBox("stsd", 0, u32(1) + sampleEntry) +
-                                             fullBox("stts", 0, u32(1) + u32(t.samples) + u32(t.delta)) + reorder +
-                                             fullBox("stsc", 0, u32(1) + u32(1) + u32(t.samplesPerChunk) + u32(1)) +
-                                             fullBox("stsz", 0, u32(t.sampleSize) + u32(t.samples)) +
-                                             fullBox("stco", 0, u32(1) + u32(mdatOffset)));
-    const std::string minf = box("minf", fullBox("vmhd", 1, zeros(8)) +
-                                             box("dinf", fullBox("dref", 0, u32(1) + fullBox("url ", 1, ""))) + stbl);
+    const std::string reorder = t.reordered ? fullBox("stss", 0, u32(std::uint32_t(keys.size() / 4)) + keys) +
+                                                  fullBox("ctts", 0, u32(t.samples) + shifts)
+                                            : "";
+    const std::string stbl =
+        box("stbl", fullBox("stsd", 0, u32(1) + sampleEntry) +
+                        fullBox("stts", 0, u32(1) + u32(t.samples) + u32(t.delta)) + reorder +
+                        fullBox("stsc", 0, u32(1) + u32(1) + u32(t.samplesPerChunk) + u32(1)) +
+                        fullBox("stsz", 0, u32(t.sampleSize) + u32(t.samples)) +
+                        fullBox("stco", 0, u32(1) + u32(mdatOffset)));
+    const std::string minf =
+        box("minf", fullBox("vmhd", 1, zeros(8)) +
+                        box("dinf", fullBox("dref", 0, u32(1) + fullBox("url ", 1, ""))) + stbl);
     const std::string mdia = box("mdia", fullBox("mdhd", 0, zeros(8) + u32(1000) + u32(duration) + zeros(4)) +
                                              fullBox("hdlr", 0, zeros(4) + "vide" + zeros(13)) + minf);
-    const std::string tkhd = fullBox("tkhd", 3, zeros(8) + u32(1) + zeros(4) + u32(duration) + zeros(16) + matrix() +
-                                                    u32(320 << 16) + u32(240 << 16));
-    const std::string mvhd = fullBox("mvhd", 0, zeros(8) + u32(1000) + u32(duration) + u32(0x10000) + u16(0x100) +
-                                                    zeros(10) + matrix() + zeros(24) + u32(2));
+    const std::string tkhd = fullBox("tkhd", 3,
+                                     zeros(8) + u32(1) + zeros(4) + u32(duration) + zeros(16) + matrix() +
+                                         u32(320 << 16) + u32(240 << 16));
+    const std::string mvhd = fullBox("mvhd", 0,
+                                     zeros(8) + u32(1000) + u32(duration) + u32(0x10000) + u16(0x100) +
+                                         zeros(10) + matrix() + zeros(24) + u32(2));
     return box("moov", mvhd + box("trak", tkhd + elst + mdia));
 }
 
@@ -140,14 +144,16 @@ std::string compressedHeader(const std::string& header) {
     compress2(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(header.data()),
               uLong(header.size()), Z_BEST_SPEED);
     packed.resize(size);
-    return box("moov", box("cmov", box("dcom", "zlib") + box("cmvd", u32(std::uint32_t(header.size())) + packed)));
+    return box("moov",
+               box("cmov", box("dcom", "zlib") + box("cmvd", u32(std::uint32_t(header.size())) + packed)));
 }
 
 // ftyp, mdat with the samples (as far as they are kept), then the header.
 std::string quickTime(const TrackSpec& t, bool squeezed) {
     const std::string ftyp = box("ftyp", std::string("qt  ") + u32(0x200) + "qt  ");
     const std::uint64_t wanted = std::uint64_t(t.samples) * t.sampleSize;
-    const std::string mdat = box("mdat", std::string(std::size_t(std::min<std::uint64_t>(wanted, 1 << 16)), '\xAB'));
+    const std::string mdat =
+        box("mdat", std::string(std::size_t(std::min<std::uint64_t>(wanted, 1 << 16)), '\xAB'));
     const std::string header = moov(t, std::uint32_t(ftyp.size() + 8));
     return ftyp + mdat + (squeezed ? compressedHeader(header) : header);
 }
@@ -179,7 +185,8 @@ TEST_F(Hostile, GigabytesOfZeroesAreRefusedQuickly) {
         extendTo(file, kEightGiB);
         const Timed run = describeTimed(file);
         EXPECT_FALSE(run.outcome.entry);
-        EXPECT_NE(run.outcome.skipReason.find("not a movie file"), std::string::npos) << run.outcome.skipReason;
+        EXPECT_NE(run.outcome.skipReason.find("not a movie file"), std::string::npos)
+            << run.outcome.skipReason;
         EXPECT_LT(run.took, platform::kDescribeDeadline);
         fs::remove(file);
     }
@@ -194,12 +201,8 @@ TEST_F(Hostile, RealStartThenGigabytesOfZeroesIsDescribedQuickly) {
     } cases[] = {
         // A program stream's length comes from its last time stamp, which zeroes
         // do not have, and a track of no length is no track to the descriptions.
-        {"mpeg2_program.mpg", false},
-        {"pal_ac3.vob", false},
-        {"pal.dv", true},
-        {"elementary.mpv", true},
-        {"dx50_mp3.avi", true},
-        {"h264_aac_23976.mp4", true},
+        {"mpeg2_program.mpg", false}, {"pal_ac3.vob", false}, {"pal.dv", true},
+        {"elementary.mpv", true},     {"dx50_mp3.avi", true}, {"h264_aac_23976.mp4", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -226,9 +229,13 @@ TEST_F(Hostile, HeadersThatClaimTooMuchAreDescribedQuickly) {
         bool squeeze;
     } cases[] = {
         // 800 bytes asking for an index of 80 million samples (2 GB).
-        {"80M samples of one byte", {.samples = 80'000'000, .sampleSize = 1, .samplesPerChunk = 80'000'000}, false},
+        {"80M samples of one byte",
+         {.samples = 80'000'000, .sampleSize = 1, .samplesPerChunk = 80'000'000},
+         false},
         {"a million edits of reordered pictures", {.edits = 1'000'000, .reordered = true}, false},
-        {"a million edits of the whole track", {.edits = 1'000'000, .editDuration = 1920, .reordered = true}, false},
+        {"a million edits of the whole track",
+         {.edits = 1'000'000, .editDuration = 1920, .reordered = true},
+         false},
         // The edit list comes out of zlib, past anything that watches the file's bytes.
         {"a compressed million edits", {.edits = 1'000'000, .reordered = true}, true},
     };
@@ -251,8 +258,9 @@ TEST_F(Hostile, HeadersThatClaimTooMuchAreDescribedQuickly) {
 // FFmpeg keeps what they point at in order and inserts every one.
 TEST_F(Hostile, ThousandsOfSegmentIndexesAreRefusedQuickly) {
     // Version 0, track 1, time scale, first time, offset from here, one reference.
-    std::string sidx = fullBox("sidx", 0, u32(1) + u32(1000) + u32(0) + u32(0) + u16(0) + u16(1) + u32(10) +
-                                              u32(10) + u32(0x90000000));
+    std::string sidx =
+        fullBox("sidx", 0,
+                u32(1) + u32(1000) + u32(0) + u32(0) + u16(0) + u16(1) + u32(10) + u32(10) + u32(0x90000000));
     constexpr std::size_t kOffsetAt = 24;
     std::string indexes;
     for (std::uint32_t i = 0; i < 200'000; ++i) {
@@ -303,7 +311,8 @@ TEST_F(Hostile, AbsurdAviAndMpegFieldsAreDescribedQuickly) {
     const auto patch32 = [](std::string& bytes, const char* tag, std::size_t offset, std::uint32_t value) {
         const std::size_t at = bytes.find(tag);
         ASSERT_NE(at, std::string::npos) << tag;
-        for (int i = 0; i < 4; ++i) bytes[at + offset + std::size_t(i)] = char(value >> (8 * i));  // little-endian
+        for (int i = 0; i < 4; ++i)
+            bytes[at + offset + std::size_t(i)] = char(value >> (8 * i));  // little-endian
     };
     std::string avi = slurp(mediaPath("dx50_mp3.avi"));
     patch32(avi, "avih", 8 + 16, 0xFFFFFFFF);  // total frames
@@ -451,8 +460,8 @@ std::string oggPackets(const std::string& packet, std::uint32_t& page, bool firs
             at += lacing[segment + i];
         }
         const char type = char((first && page == 0 ? 2 : 0) | (segment > 0 ? 1 : 0));
-        std::string bytes = std::string("OggS\0", 5) + type + std::string(8, '\0') + u32le(1) + u32le(page++) +
-                            u32le(0) + char(count) + table + body;
+        std::string bytes = std::string("OggS\0", 5) + type + std::string(8, '\0') + u32le(1) +
+                            u32le(page++) + u32le(0) + char(count) + table + body;
         bytes.replace(22, 4, u32le(oggCrc(bytes)));
         out += bytes;
         segment += count;
@@ -468,12 +477,13 @@ TEST_F(Hostile, OggChaptersInReverseAreRefusedQuickly) {
     std::string tags = std::string("OpusTags") + u32le(4) + "reel" + u32le(count);
     for (std::uint32_t i = 0; i < count; ++i) {
         char comment[40];
-        std::snprintf(comment, sizeof comment, "CHAPTER%05u=00:%02u:%02u.%u00", count - i, i / 600 % 60, i / 10 % 60,
-                      i % 10);
+        std::snprintf(comment, sizeof comment, "CHAPTER%05u=00:%02u:%02u.%u00", count - i, i / 600 % 60,
+                      i / 10 % 60, i % 10);
         tags += u32le(std::uint32_t(std::strlen(comment))) + comment;
     }
     // Version 1, two channels, 312 samples of pre-skip, 48 kHz, no gain, no channel map.
-    const std::string head = std::string("OpusHead\x01\x02", 10) + "\x38\x01" + u32le(48000) + std::string(3, '\0');
+    const std::string head =
+        std::string("OpusHead\x01\x02", 10) + "\x38\x01" + u32le(48000) + std::string(3, '\0');
     std::uint32_t page = 0;
     std::string ogg = oggPackets(head, page, true);
     ogg += oggPackets(tags, page, false);

@@ -81,7 +81,8 @@ TEST(PictureSize, SizeWithAspect) {
 TEST(PictureSize, StandardSizeFollowsTheFrameRate) {
     const auto at = [](int width, int height, long samples) {
         // 10 s of media at time scale 600: the sample count sets the rate.
-        return fake::clMovie({fake::video({.samples = samples, .scale = 600, .mediaDuration = 6000})}, width, height)
+        return fake::clMovie({fake::video({.samples = samples, .scale = 600, .mediaDuration = 6000})}, width,
+                             height)
             .size();
     };
     EXPECT_EQ(at(640, 480, 250), "720x576");
@@ -93,7 +94,8 @@ TEST(PictureSize, StandardSizeFollowsTheFrameRate) {
 }
 
 TEST(PictureSize, BiggestTrack) {
-    auto equal = fake::movie({fake::sound({.code = "aaaa", .bytes = 500}), fake::sound({.code = "bbbb", .bytes = 500})});
+    auto equal = fake::movie(
+        {fake::sound({.code = "aaaa", .bytes = 500}), fake::sound({.code = "bbbb", .bytes = 500})});
     EXPECT_EQ(GetBiggestTrack(equal.get(), SoundMediaType), &equal->tracks[0]);
     auto empty = fake::movie({fake::sound({.bytes = 0}), fake::sound({.bytes = 0})});
     EXPECT_EQ(GetBiggestTrack(empty.get(), SoundMediaType), nullptr);
@@ -110,17 +112,23 @@ TEST(FrameRate, FromSampleTiming) {
         TimeValue duration;
         const char* text;
     } cases[] = {
-        {240, 24000, 240240, "23.976"}, {300, 30000, 300300, "29.970"},
-        {48, 600, 1200, "24"},          {60, 600, 1200, "30"},  // exact whole rates stay whole
-        {750, 600, 18000, "25"},        {150, 600, 6000, "15"},
-        {600, 1000, 10000, "60"},       {599, 600, 600, "599"},
-        {47, 600, 1200, "24"},          // 23.5 is not an NTSC rate
-        {100, 600, 0, "0"},             // samples without a duration
+        {240, 24000, 240240, "23.976"},
+        {300, 30000, 300300, "29.970"},
+        {48, 600, 1200, "24"},
+        {60, 600, 1200, "30"},  // exact whole rates stay whole
+        {750, 600, 18000, "25"},
+        {150, 600, 6000, "15"},
+        {600, 1000, 10000, "60"},
+        {599, 600, 600, "599"},
+        {47, 600, 1200, "24"},  // 23.5 is not an NTSC rate
+        {100, 600, 0, "0"},     // samples without a duration
         {0, 600, 6000, "0"},
     };
     for (const auto& c : cases) {
-        CLMovie movie = fake::clMovie({fake::video({.samples = c.samples, .scale = c.scale, .mediaDuration = c.duration})});
-        EXPECT_EQ(movie.getNewFps(), c.text) << c.samples << " samples at " << c.scale << " over " << c.duration;
+        CLMovie movie = fake::clMovie(
+            {fake::video({.samples = c.samples, .scale = c.scale, .mediaDuration = c.duration})});
+        EXPECT_EQ(movie.getNewFps(), c.text)
+            << c.samples << " samples at " << c.scale << " over " << c.duration;
     }
 }
 
@@ -151,8 +159,10 @@ TEST(VideoFormat, NamesTheLargestEnabledTrack) {
         {{fake::video({.code = "DX50"})}, "DIVX-5"},
         {{fake::video({.code = "cvid"})}, "cvid"},
         {{fake::video({.code = "raw "})}, "raw "},
-        {{fake::video({.code = "SVQ3", .bytes = 1000}), fake::video({.code = "DIV3", .bytes = 2000})}, "DIVX-3"},
-        {{fake::video({.code = "SVQ3", .bytes = 2000}), fake::video({.code = "DIV3", .bytes = 2000})}, "Sorenson 3"},
+        {{fake::video({.code = "SVQ3", .bytes = 1000}), fake::video({.code = "DIV3", .bytes = 2000})},
+         "DIVX-3"},
+        {{fake::video({.code = "SVQ3", .bytes = 2000}), fake::video({.code = "DIV3", .bytes = 2000})},
+         "Sorenson 3"},
         {{fake::video({.code = "SVQ3", .enabled = false}), fake::mpeg({.code = "m1s "})}, "MPEG-1"},
         {{fake::video({.code = "SVQ3", .enabled = false})}, "none"},
         {{fake::video({.code = "SVQ3", .bytes = 0})}, "none"},
@@ -167,9 +177,12 @@ TEST(VideoFormat, MpegHandlerName) {
         std::string creator;
         const char* name;
     } cases[] = {
-        {"Reel MPEG Media Handler", "MPEG-1"}, {"Reel Video Media Handler", "Video"},
-        {"Reel MPEG-2 Media Handler", "MPEG-2"}, {"Single", "none"},
-        {"", "none"},                           {"Two  Blanks", "none"},
+        {"Reel MPEG Media Handler", "MPEG-1"},
+        {"Reel Video Media Handler", "Video"},
+        {"Reel MPEG-2 Media Handler", "MPEG-2"},
+        {"Single", "none"},
+        {"", "none"},
+        {"Two  Blanks", "none"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(fake::clMovie({fake::mpeg({.creator = c.creator})}).videoInfoMPG(), c.name) << c.creator;
@@ -195,7 +208,8 @@ TEST(AudioFormat, DescribesTheLargestSoundTrack) {
         {{fake::sound({.code = "mp4a", .channels = 6, .rate = 48000})}, "mp4a, 6 channels, 48000 Hz"},
         {{fake::sound({.code = "raw ", .channels = 1, .rate = 22254.5454})}, "raw , Mono, 22254 Hz"},
         {{fake::sound({.code = "lpcm", .channels = 2, .rate = 96000})}, "lpcm, Stereo, 96000 Hz"},
-        {{fake::sound({.code = "aaaa", .bytes = 100 << 10}), fake::sound({.code = "bbbb", .bytes = 900 << 10, .enabled = false})},
+        {{fake::sound({.code = "aaaa", .bytes = 100 << 10}),
+          fake::sound({.code = "bbbb", .bytes = 900 << 10, .enabled = false})},
          "bbbb, Stereo, 44100 Hz"},
         {{fake::video({})}, "none"},
         {{}, "none"},
@@ -209,11 +223,12 @@ TEST(AudioFormat, DescribesTheLargestSoundTrack) {
 
 TEST(AudioFormat, LogsEightLinesInOrder) {
     CLMovie movie = fake::clMovie({
-        fake::video({.code = "avc1", .bytes = 10'240'000, .compressor = "H.264", .vendor = "appl", .duration = 6000}),
+        fake::video(
+            {.code = "avc1", .bytes = 10'240'000, .compressor = "H.264", .vendor = "appl", .duration = 6000}),
         fake::sound({.code = "mp4a", .bytes = 1'048'576, .channels = 2, .rate = 48000, .duration = 64 * 600}),
     });
     const std::vector<std::string> expected = {
-        "vCodec: H.264", "vFourCC: avc1",  "vVendor: appl", "Bitrate: 1000",
+        "vCodec: H.264", "vFourCC: avc1",     "vVendor: appl", "Bitrate: 1000",
         "aChannels: 2",  "sampleRate: 48000", "aCodec: mp4a",  "aBitrate: 128",
     };
     EXPECT_EQ(loggedBy([&] { movie.audioType(); }), expected);
@@ -239,8 +254,9 @@ TEST(AudioFormat, BitRatesNeverDivideByZeroOrOverflow) {
 TEST(AudioFormat, MpegStreamFormat) {
     EXPECT_EQ(fake::clMovie({fake::mpeg({.code = "m1s "})}).audioTypeMPG(), "MPEG1 Muxed");
     EXPECT_EQ(fake::clMovie({fake::mpeg({.code = "m1v "})}).audioTypeMPG(), "m1v ");
-    EXPECT_EQ(fake::clMovie({fake::mpeg({.code = "m1s ", .bytes = 10}), fake::mpeg({.code = "m2s ", .bytes = 20})})
-                  .audioTypeMPG(),
-              "m2s ");
+    EXPECT_EQ(
+        fake::clMovie({fake::mpeg({.code = "m1s ", .bytes = 10}), fake::mpeg({.code = "m2s ", .bytes = 20})})
+            .audioTypeMPG(),
+        "m2s ");
     EXPECT_EQ(fake::clMovie({fake::video({})}).audioTypeMPG(), "Unknown");
 }

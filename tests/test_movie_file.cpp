@@ -38,10 +38,14 @@ protected:
 
 TEST_F(MovieFile, DescribesEveryKindOfFileTruthfully) {
     const Expected cases[] = {
-        {"h264_aac_23976.mp4", "23.976", "avc1", "mp4a, Stereo, 48000 Hz", "0:00:02", "320x240 Aspect: 1.3333"},
-        {"mpeg4_mp3.mp4", "25", "MPEG-4", "MPEG Layer-3, Stereo, 44100 Hz", "0:00:02", "320x240 Aspect: 1.3333"},
-        {"mjpeg_ima4_2997.mov", "29.970", "jpeg", "ima4, Stereo, 48000 Hz", "0:00:02", "320x240 Aspect: 1.3333"},
-        {"dx50_mp3.avi", "25", "DIVX-5", "MPEG Layer-3, Stereo, 44100 Hz", "0:00:02", "320x240 Aspect: 1.3333"},
+        {"h264_aac_23976.mp4", "23.976", "avc1", "mp4a, Stereo, 48000 Hz", "0:00:02",
+         "320x240 Aspect: 1.3333"},
+        {"mpeg4_mp3.mp4", "25", "MPEG-4", "MPEG Layer-3, Stereo, 44100 Hz", "0:00:02",
+         "320x240 Aspect: 1.3333"},
+        {"mjpeg_ima4_2997.mov", "29.970", "jpeg", "ima4, Stereo, 48000 Hz", "0:00:02",
+         "320x240 Aspect: 1.3333"},
+        {"dx50_mp3.avi", "25", "DIVX-5", "MPEG Layer-3, Stereo, 44100 Hz", "0:00:02",
+         "320x240 Aspect: 1.3333"},
         {"div3_pcm_mono.avi", "15", "DIVX-3", "sowt, Mono, 22050 Hz", "0:00:02", "160x120 Aspect: 1.3333"},
         {"xvid_ac3.avi", "25", "XVID", "ac-3, Stereo, 48000 Hz", "0:00:02", "320x240 Aspect: 1.3333"},
         {"mpeg1_system.mpg", "29.970", "MPEG-1", "MPEG1 Muxed", "0:00:03", "352x240 Aspect: 1.4667"},
@@ -91,7 +95,8 @@ TEST_F(MovieFile, TracksAsTheDescriptionsSeeThem) {
     ASSERT_TRUE(first && second);
     EXPECT_TRUE(GetTrackEnabled(first));
     EXPECT_FALSE(GetTrackEnabled(second));
-    EXPECT_GT(GetTrackDataSize(second, 0, GetTrackDuration(second)), GetTrackDataSize(first, 0, GetTrackDuration(first)));
+    EXPECT_GT(GetTrackDataSize(second, 0, GetTrackDuration(second)),
+              GetTrackDataSize(first, 0, GetTrackDuration(first)));
 
     // An MPEG file shows its muxed stream first, then what is in it.
     auto program = platform::openMovieFile(mediaPath("mpeg1_system.mpg"));
@@ -102,7 +107,8 @@ TEST_F(MovieFile, TracksAsTheDescriptionsSeeThem) {
     EXPECT_EQ(GetTrackMedia(muxed)->mediaType, MPEGMediaType);
     EXPECT_TRUE(GetMovieIndTrackType(movie, 1, VideoMediaType, movieTrackMediaType));
     EXPECT_TRUE(GetMovieIndTrackType(movie, 1, SoundMediaType, movieTrackMediaType));
-    EXPECT_EQ(GetMovieIndTrackType(movie, 1, kCharacteristicHasVideoFrameRate, movieTrackCharacteristic), muxed);
+    EXPECT_EQ(GetMovieIndTrackType(movie, 1, kCharacteristicHasVideoFrameRate, movieTrackCharacteristic),
+              muxed);
 
     // Indexed containers count every sample: 48 frames in 2 s at 24000/1001.
     auto mp4 = platform::openMovieFile(mediaPath("h264_aac_23976.mp4"));
@@ -127,12 +133,9 @@ TEST_F(MovieFile, BadInputIsSkippedQuicklyWithAReason) {
         const char* file;
         const char* reason;
     } cases[] = {
-        {"empty.mov", "empty file"},
-        {"text.mov", "not a movie file"},
-        {"truncated.mp4", "not a movie file"},
-        {"dir.avi", "is a directory"},
-        {"fifo.mp4", "not a regular file"},
-        {"dangling.mp4", "no such file"},
+        {"empty.mov", "empty file"},           {"text.mov", "not a movie file"},
+        {"truncated.mp4", "not a movie file"}, {"dir.avi", "is a directory"},
+        {"fifo.mp4", "not a regular file"},    {"dangling.mp4", "no such file"},
         {"never-made.mp4", "no such file"},
     };
     for (const auto& c : cases) {
@@ -155,7 +158,8 @@ TEST_F(MovieFile, BytesInMemoryDescribeLikeTheFile) {
     char chunk[65536];
     for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) bytes.append(chunk, n);
     std::fclose(file);
-    auto fromBytes = platform::openMovieBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), "x.avi");
+    auto fromBytes =
+        platform::openMovieBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), "x.avi");
     ASSERT_TRUE(fromBytes.movie) << fromBytes.error;
     CLMovie a(fromFile.movie), b(fromBytes.movie);
     EXPECT_EQ(a.videoInfoOther(), b.videoInfoOther());

@@ -33,7 +33,8 @@ class PlaybackTest : public QObject {
         const QString path = files_.filePath(name);
         if (QFile::exists(path)) return path;
         QProcess ffmpeg;
-        ffmpeg.start("ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-nostdin", "-y"} + encode + QStringList{path});
+        ffmpeg.start("ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-nostdin", "-y"} + encode +
+                                   QStringList{path});
         ffmpeg.waitForFinished(120000);
         return path;
     }
@@ -99,9 +100,9 @@ private slots:
 
     void brokenAndVanishedFilesDoNotStopThePlaylist() {
         // The index first, so the file still describes when its end is gone.
-        const QString whole = make("whole.mp4", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-f", "lavfi",
-                                                 "-i", "sine", "-t", "3", "-c:v", "mpeg4", "-c:a", "aac", "-movflags",
-                                                 "+faststart"});
+        const QString whole =
+            make("whole.mp4", {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-f", "lavfi", "-i",
+                               "sine", "-t", "3", "-c:v", "mpeg4", "-c:a", "aac", "-movflags", "+faststart"});
         QFile in(whole);
         QVERIFY(in.open(QIODevice::ReadOnly));
         QByteArray bytes = in.readAll();
@@ -133,8 +134,9 @@ private slots:
     void scansBothWaysAtThreeTimesAndComesBack() {
         const QString mp4 = clip("long.mp4", 30);
         // AC-3 in a VOB is one mpv cannot play backwards: rewinding steps back instead.
-        const QString vob = make("long.vob", {"-f", "lavfi", "-i", "testsrc2=size=352x288:rate=25", "-f", "lavfi", "-i",
-                                              "sine", "-t", "30", "-c:v", "mpeg2video", "-c:a", "ac3", "-f", "vob"});
+        const QString vob =
+            make("long.vob", {"-f", "lavfi", "-i", "testsrc2=size=352x288:rate=25", "-f", "lavfi", "-i",
+                              "sine", "-t", "30", "-c:v", "mpeg2video", "-c:a", "ac3", "-f", "vob"});
         c().openPanelDidEnd({mp4, vob}, 1);
         c().intake().finish();
         for (int row : {0, 1}) {
@@ -148,7 +150,8 @@ private slots:
             QVERIFY(!player().muted());
             QTest::qWait(200);
             const double backward = scanned("rewind");
-            QVERIFY2(backward < -1.2, qPrintable(QString("rewind moved %1 s in row %2").arg(backward).arg(row)));
+            QVERIFY2(backward < -1.2,
+                     qPrintable(QString("rewind moved %1 s in row %2").arg(backward).arg(row)));
             QCOMPARE(player().rate(), 1.0);
             QVERIFY(!player().muted());
             QTRY_VERIFY(c().view()->isPlaying());
@@ -175,8 +178,8 @@ private slots:
     void thePicturePlaysInTheViewerAndInFullScreen() {
         qputenv("REEL_MPV_OPTIONS", "ao=null");
         const auto restore = qScopeGuard([] { qputenv("REEL_MPV_OPTIONS", "vo=null,ao=null"); });
-        const QString movie = make("picture.mp4", {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-t", "20",
-                                                   "-c:v", "mpeg4", "-q:v", "5"});
+        const QString movie = make("picture.mp4", {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-t",
+                                                   "20", "-c:v", "mpeg4", "-q:v", "5"});
         c().openPanelDidEnd({movie, movie}, 1);
         c().intake().finish();
         for (int row : {0, 1}) {

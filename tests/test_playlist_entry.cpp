@@ -17,10 +17,11 @@ namespace {
 MovieOpener palMpegOpener(int* opened = nullptr) {
     return [opened](const std::string&, std::string*) {
         if (opened) ++*opened;
-        auto record = fake::movie({fake::mpeg({.code = "m1s ", .creator = "Reel MPEG Media Handler", .rate = 25.0}),
-                                   fake::video({.code = "m1v ", .samples = 250, .scale = 25, .mediaDuration = 250}),
-                                   fake::sound({.code = ".mp2", .channels = 2, .rate = 44100})},
-                                  352, 288, 6000);
+        auto record =
+            fake::movie({fake::mpeg({.code = "m1s ", .creator = "Reel MPEG Media Handler", .rate = 25.0}),
+                         fake::video({.code = "m1v ", .samples = 250, .scale = 25, .mediaDuration = 250}),
+                         fake::sound({.code = ".mp2", .channels = 2, .rate = 44100})},
+                        352, 288, 6000);
         return std::make_unique<CLMovie>(record);
     };
 }
@@ -90,7 +91,14 @@ TEST(PlaylistEntry, FileThatCannotBeOpenedIsSkippedWithItsReason) {
 }
 
 TEST(DescribeOutput, JsonKeepsKeyOrderAndEveryByte) {
-    EntryRecord e{"25", "/m/\"q\" \\ \x01\xff\xc3\xa9.mp4", "PAL", "MPEG-4", "none", "0:00:01", "1", "1x1 Aspect: 1.0000",
+    EntryRecord e{"25",
+                  "/m/\"q\" \\ \x01\xff\xc3\xa9.mp4",
+                  "PAL",
+                  "MPEG-4",
+                  "none",
+                  "0:00:01",
+                  "1",
+                  "1x1 Aspect: 1.0000",
                   "1x1 Aspect: 1.0000"};
     EXPECT_EQ(entryJson(e),
               R"({"rate":"25","name":"/m/\"q\" \\ \u0001\udcffé.mp4","standard":"PAL","type":"MPEG-4",)"

@@ -7,8 +7,8 @@
 #include <QMainWindow>
 #include <QMimeData>
 #include <QProgressDialog>
-#include <QRandomGenerator>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -93,9 +93,10 @@ private slots:
     }
 
     void openPanelAddsInOrderAndSkipsWhatItCannot() {
-        const QStringList chosen = {movie("one.mp4"), movie("clip.MPEG", "mpeg1_system.mpg"), movie("clip.mkv"),
-                                    media("empty.mov"), movie("Trip.avi", "dx50_mp3.avi"), files_.filePath("gone.mov"),
-                                    movie("one.mp4")};
+        const QStringList chosen = {
+            movie("one.mp4"),   movie("clip.MPEG", "mpeg1_system.mpg"), movie("clip.mkv"),
+            media("empty.mov"), movie("Trip.avi", "dx50_mp3.avi"),      files_.filePath("gone.mov"),
+            movie("one.mp4")};
         c().openPanelDidEnd(chosen, 0);  // cancelled
         c().intake().finish();
         QCOMPARE(c().objects().size(), 0u);
@@ -147,7 +148,8 @@ private slots:
         QCOMPARE(c().tableView->model()->rowCount(), 2);
         // The panel shows whatever the table now has selected.
         const int row = c().selectedRow();
-        QCOMPARE(c().nameField->text(), row < 0 ? QString("No Video") : QFileInfo(paths[row == 0 ? 0 : 2]).baseName());
+        QCOMPARE(c().nameField->text(),
+                 row < 0 ? QString("No Video") : QFileInfo(paths[row == 0 ? 0 : 2]).baseName());
         c().tableView->clearSelection();
         c().removeItem();  // nothing selected: nothing happens
         QCOMPARE(c().objects().size(), 2u);
@@ -187,12 +189,13 @@ private slots:
         QCOMPARE(QString::fromStdString(c().objects().back().name), mov);
         QCOMPARE(c().objects().size(), 2u);
         // No row is ever dragged out.
-        QVERIFY(!(c().tableView->model()->flags(c().tableView->model()->index(0, 0)) & Qt::ItemIsDragEnabled));
+        QVERIFY(
+            !(c().tableView->model()->flags(c().tableView->model()->index(0, 0)) & Qt::ItemIsDragEnabled));
     }
 
     void volumeComesBackFromTheLastRun() {
         QCOMPARE(AppController::floatValue(c().volumeSlider), 0.75f);  // the layout's own value
-        c().applicationDidFinishLaunching();  // no stored domain
+        c().applicationDidFinishLaunching();                           // no stored domain
         QCOMPARE(AppController::floatValue(c().volumeSlider), 0.75f);
 
         platform::setPersistentDomain({{"Other", 3}}, platform::kPreferenceDomain);
@@ -208,7 +211,8 @@ private slots:
     void damagedFilesNeitherStopNorDisorderTheIntake() {
         // Good files, each followed by damaged copies of itself: cut short, bits flipped, renamed.
         const QStringList sources = {"h264_aac_23976.mp4", "mjpeg_ima4_2997.mov", "dx50_mp3.avi",
-                                     "mpeg1_system.mpg", "pal_ac3.vob", "pal.dv", "elementary.mpv"};
+                                     "mpeg1_system.mpg",   "pal_ac3.vob",         "pal.dv",
+                                     "elementary.mpv"};
         const QStringList extensions = {"mp4", "mov", "avi", "mpg", "vob", "dv", "mpv", "mpeg"};
         QRandomGenerator random(7);
         QStringList all, good;
@@ -227,7 +231,8 @@ private slots:
                     for (int flips = int(random.bounded(40)); flips-- > 0 && !broken.isEmpty();)
                         broken[int(random.bounded(broken.size()))] ^= char(1 << random.bounded(8));
                     const QString ext = extensions[int(random.bounded(extensions.size()))];
-                    const QString brokenPath = files_.filePath(QString("bad-%1-%2-%3.%4").arg(round).arg(copy).arg(name, ext));
+                    const QString brokenPath =
+                        files_.filePath(QString("bad-%1-%2-%3.%4").arg(round).arg(copy).arg(name, ext));
                     QFile out(brokenPath);
                     QVERIFY(out.open(QIODevice::WriteOnly));
                     out.write(broken);

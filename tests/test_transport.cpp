@@ -14,11 +14,11 @@
 #include "app/app_controller.h"
 #include "app/interface.h"
 #include "app/playlist_intake.h"
+#include "app/playlist_table.h"
 #include "fake_movie_view.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
 #include "platform/preferences.h"
-#include "app/playlist_table.h"
 #include "transport/fade_window.h"
 #include "ui/full_screen_window.h"
 #include "ui/image_button.h"
@@ -57,8 +57,9 @@ class TransportTest : public QObject {
         const QString path = files_.filePath(name);
         if (QFile::exists(path)) return path;
         QProcess ffmpeg;
-        ffmpeg.start("ffmpeg", {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
-                                "color=size=16x16:rate=5", "-t", QString::number(seconds), "-c:v", "mpeg4", path});
+        ffmpeg.start("ffmpeg",
+                     {"-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                      "color=size=16x16:rate=5", "-t", QString::number(seconds), "-c:v", "mpeg4", path});
         ffmpeg.waitForFinished(60000);
         return path;
     }
@@ -232,7 +233,8 @@ private slots:
     }
 
     void positionReadOutAndSeeking() {
-        add({movieLasting("ninety.mp4", 5400), movieLasting("minute.mp4", 61), movieLasting("blink.mp4", 0.6)});
+        add({movieLasting("ninety.mp4", 5400), movieLasting("minute.mp4", 61),
+             movieLasting("blink.mp4", 0.6)});
         viewRow(0);
         QCOMPARE(c().cLength(), QString("1:30:00"));
         view().clock->seconds = 83;

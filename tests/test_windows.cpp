@@ -25,8 +25,10 @@ namespace {
 struct Recorder {
     Recorder() {
         id = platform::NotificationCenter::defaultCenter().addObserver(
-            platform::kFastNotification, [this](const platform::Notification& n) { fast << QString::fromStdString(n.object); });
-        platform::setLogSink([this](std::string_view line) { log << QString::fromUtf8(line.data(), int(line.size())); });
+            platform::kFastNotification,
+            [this](const platform::Notification& n) { fast << QString::fromStdString(n.object); });
+        platform::setLogSink(
+            [this](std::string_view line) { log << QString::fromUtf8(line.data(), int(line.size())); });
     }
     ~Recorder() {
         platform::NotificationCenter::defaultCenter().removeObserver(id);
@@ -168,10 +170,8 @@ private slots:
             QSizeF screen, view;
             QRectF picture;
         } cases[] = {
-            {{1280, 1024}, {640, 320}, {0, 192, 1280, 640}},
-            {{1280, 1024}, {300, 400}, {256, 0, 768, 1024}},
-            {{1280, 1024}, {640, 512}, {0, 0, 1280, 1024}},
-            {{1920, 1080}, {1920, 1080}, {0, 0, 1920, 1080}},
+            {{1280, 1024}, {640, 320}, {0, 192, 1280, 640}}, {{1280, 1024}, {300, 400}, {256, 0, 768, 1024}},
+            {{1280, 1024}, {640, 512}, {0, 0, 1280, 1024}},  {{1920, 1080}, {1920, 1080}, {0, 0, 1920, 1080}},
             {{1280, 1024}, {640, 0}, {0, 0, 1280, 1024}},
         };
         for (const auto& c : cases) QCOMPARE(pictureRect(c.screen, c.view), c.picture);
@@ -184,11 +184,13 @@ private slots:
             platform::kMovedNotification, [&](const platform::Notification&) { ++moved; });
         FullScreenWindow window(QRect(0, 0, 640, 480));
         QTest::mouseMove(&window, QPoint(10, 10));  // hidden: says nothing
-        QMouseEvent hiddenMove(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent hiddenMove(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton,
+                               Qt::NoModifier);
         QApplication::sendEvent(&window, &hiddenMove);
         QCOMPARE(moved, 0);
         window.show();
-        QMouseEvent move(QEvent::MouseMove, QPointF(20, 20), QPointF(20, 20), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(20, 20), QPointF(20, 20), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
         QApplication::sendEvent(&window, &move);
         QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(30, 30));
         QCOMPARE(moved, 2);
@@ -214,7 +216,8 @@ private slots:
             Recorder r;
             QTest::mousePress(&rewind, Qt::LeftButton);
             QTest::qWait(300);
-            QTest::mouseRelease(&rewind, Qt::LeftButton, {}, QPoint(400, 400));  // let go outside: still a click
+            QTest::mouseRelease(&rewind, Qt::LeftButton, {},
+                                QPoint(400, 400));  // let go outside: still a click
             QCOMPARE(r.fast, QStringList{"previous"});
             QVERIFY(r.log.isEmpty());
             QVERIFY(!rewind.isDown());
@@ -242,8 +245,8 @@ private slots:
         {
             Recorder r;  // dragging while it decides is still a hold
             QTest::mousePress(&rewind, Qt::LeftButton, {}, QPoint(5, 5));
-            QMouseEvent drag(QEvent::MouseMove, QPointF(30, 25), QPointF(30, 25), Qt::LeftButton, Qt::LeftButton,
-                             Qt::NoModifier);
+            QMouseEvent drag(QEvent::MouseMove, QPointF(30, 25), QPointF(30, 25), Qt::LeftButton,
+                             Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(&rewind, &drag);
             QTest::qWait(50);
             QVERIFY(r.fast.isEmpty());
@@ -271,16 +274,19 @@ private slots:
             QVERIFY(!path.contains(corners[i] + (centres[i] - corners[i]) * 0.05));
             int onArc = 0;
             for (const QPointF& p : path.toFillPolygon()) {
-                const bool inCorner = std::abs(p.x() - corners[i].x()) < 10 && std::abs(p.y() - corners[i].y()) < 10;
+                const bool inCorner =
+                    std::abs(p.x() - corners[i].x()) < 10 && std::abs(p.y() - corners[i].y()) < 10;
                 if (!inCorner) continue;
                 const double distance = std::hypot(p.x() - centres[i].x(), p.y() - centres[i].y());
-                QVERIFY2(std::abs(distance - 10) < 0.05, qPrintable(QString("corner %1 off by %2").arg(i).arg(distance - 10)));
+                QVERIFY2(std::abs(distance - 10) < 0.05,
+                         qPrintable(QString("corner %1 off by %2").arg(i).arg(distance - 10)));
                 ++onArc;
             }
             QVERIFY(onArc >= 3);
         }
         // The straight middles of the edges are on the outline.
-        for (const QPointF& p : {QPointF(50, 0.01), QPointF(0.01, 25), QPointF(99.99, 25), QPointF(50, 49.99)})
+        for (const QPointF& p :
+             {QPointF(50, 0.01), QPointF(0.01, 25), QPointF(99.99, 25), QPointF(50, 49.99)})
             QVERIFY(path.contains(p));
     }
 
@@ -307,7 +313,8 @@ private slots:
         image.fill(Qt::black);
         panel.render(&image);
         QCOMPARE(image.pixel(100, 50), fill);
-        QVERIFY(image.pixel(100, 4) != fill);  // where the thick border and the fill overlap, the border shows
+        QVERIFY(image.pixel(100, 4) !=
+                fill);  // where the thick border and the fill overlap, the border shows
     }
 };
 

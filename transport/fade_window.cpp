@@ -6,11 +6,11 @@
 #include <QVBoxLayout>
 
 #include "platform/cursor.h"
-#include "ui/picture_keys.h"
 #include "platform/movie_view.h"
 #include "platform/notification_center.h"
 #include "platform/window_levels.h"
 #include "ui/full_screen_window.h"
+#include "ui/picture_keys.h"
 
 namespace reel {
 
@@ -26,9 +26,7 @@ Fader::Behaviour FadeWindow::viewerFades() {
     return behaviour;
 }
 
-FadeWindow::FadeWindow(QWidget* parent)
-    : QWidget(parent, Qt::Window),
-      fades_(this, viewerFades()) {
+FadeWindow::FadeWindow(QWidget* parent) : QWidget(parent, Qt::Window), fades_(this, viewerFades()) {
     setWindowTitle(tr("Viewer"));
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -39,7 +37,8 @@ FadeWindow::FadeWindow(QWidget* parent)
 }
 
 void FadeWindow::setContentView(MovieView* view) {
-    if (contentView_ && contentView_->widget()->parentWidget() == this) layout()->removeWidget(contentView_->widget());
+    if (contentView_ && contentView_->widget()->parentWidget() == this)
+        layout()->removeWidget(contentView_->widget());
     contentView_ = view;
     if (view) {
         view->widget()->setParent(this);
@@ -90,8 +89,7 @@ Fader::Behaviour IControllerWindow::controllerFades() {
 }
 
 IControllerWindow::IControllerWindow(QWidget* parent)
-    : QWidget(parent, Qt::Tool),
-      fades_(this, controllerFades()) {}
+    : QWidget(parent, Qt::Tool), fades_(this, controllerFades()) {}
 
 IControllerWindow::~IControllerWindow() {
     if (movedObserver_) platform::NotificationCenter::defaultCenter().removeObserver(movedObserver_);

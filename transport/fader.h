@@ -16,10 +16,10 @@ class Fader : public QObject {
     Q_OBJECT
 public:
     struct Behaviour {
-        bool showOnEveryTick = false;            // the controller window insists on being on screen
+        bool showOnEveryTick = false;  // the controller window insists on being on screen
         bool hideWhenFadedOut = true;
-        std::function<void()> fadeOutStarting;   // before the first step down
-        std::function<void()> fadedOut;          // after the last
+        std::function<void()> fadeOutStarting;  // before the first step down
+        std::function<void()> fadedOut;         // after the last
     };
 
     static constexpr int kTickMilliseconds = 50;

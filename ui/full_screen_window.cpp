@@ -3,9 +3,9 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 
-#include "ui/picture_keys.h"
 #include "platform/notification_center.h"
 #include "platform/window_levels.h"
+#include "ui/picture_keys.h"
 
 namespace reel {
 
