@@ -6,12 +6,10 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMainWindow>
-#include <QMimeData>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QTimer>
-#include <QUrl>
 #include <cmath>
 
 #include "app/playlist_intake.h"
@@ -22,21 +20,15 @@
 #include "platform/images.h"
 #include "platform/log.h"
 #include "platform/mpv_movie_view.h"
-#include "platform/notification_center.h"
 #include "platform/preferences.h"
 #include "platform/window_levels.h"
+#include "transport/controller_window.h"
 #include "transport/fade_window.h"
 #include "transport/fader.h"
 #include "ui/full_screen_window.h"
 #include "ui/image_button.h"
 
 namespace reel {
-
-QIcon pause, bPause, play, bPlay;
-
-void MyCallBackProc(toolbox::QTCallBack, long) {
-    platform::NotificationCenter::defaultCenter().postNotificationName(platform::kMovieFinishedNotification);
-}
 
 namespace {
 
@@ -46,78 +38,66 @@ constexpr QSize kNoPictureSize{480, 270};
 // What the open dialog offers, lower case, in its order.
 const QStringList kOpenPanelTypes = {"avi", "mpg", "mpeg", "mov", "mpv", "mp4", "vob", "dv"};
 
-// The local files a drag carries, in its order; other URLs are not files.
-QStringList draggedFiles(const QMimeData* dragged) {
-    QStringList files;
-    if (!dragged || !dragged->hasUrls()) return files;
-    for (const QUrl& url : dragged->urls()) {
-        if (url.isLocalFile()) files << url.toLocalFile();
-    }
-    return files;
-}
-
 QString fileTitle(const std::string& path) {
     return QFileInfo(QString::fromStdString(path)).completeBaseName();
 }
 
 }  // namespace
 
-AppController::AppController(MovieViewFactory makeMovieView, QObject* parent)
-    : QObject(parent), makeMovieView_(std::move(makeMovieView)) {
+AppController::AppController(const Outlets& outlets, PlayerMessages& messages, MovieViewFactory makeMovieView,
+                             QObject* parent)
+    : QObject(parent), ui_(outlets), messages_(messages), makeMovieView_(std::move(makeMovieView)) {
     if (!makeMovieView_) makeMovieView_ = [] { return std::make_unique<platform::MpvMovieView>(); };
 }
 
 AppController::~AppController() {
-    for (int id : observers_) platform::NotificationCenter::defaultCenter().removeObserver(id);
-    dropMovieView();
+    stopShownMovie();
+    // The view's widget lives in a window that outlives the controller.
+    if (view_ && ui_.viewerWindow->contentView() == view_.get()) ui_.viewerWindow->setContentView(nullptr);
 }
 
 void AppController::awakeFromNib() {
-    mainFades_ = std::make_unique<Fader>(mainWindow, Fader::Behaviour{});
+    mainFades_ = std::make_unique<Fader>(ui_.mainWindow, Fader::Behaviour{});
     buttonState_ = false;
-    pause = platform::imageNamed("whitepause.png");
-    bPause = platform::imageNamed("bluepause.png");
-    play = platform::imageNamed("whiteplay.png");
-    bPlay = platform::imageNamed("blueplay.png");
-    auto& center = platform::NotificationCenter::defaultCenter();
-    observers_.push_back(center.addObserver(platform::kMovieFinishedNotification,
-                                            [this](const platform::Notification&) { movieFinished(); }));
-    observers_.push_back(center.addObserver(
-        platform::kFastNotification, [this](const platform::Notification& note) { fast(note.object); }));
-    gMoviePlayingCompleteCallBack = toolbox::NewQTCallBackUPP(MyCallBackProc);
+    icons_ = {platform::imageNamed("whitepause.png"), platform::imageNamed("bluepause.png"),
+              platform::imageNamed("whiteplay.png"), platform::imageNamed("blueplay.png")};
+    connect(&messages_, &PlayerMessages::fast, this, &AppController::fast);
+    // The toolbox tells the end on its own thread; it is dealt with here, in turn.
+    connect(&messages_, &PlayerMessages::movieFinished, this, &AppController::movieFinished,
+            Qt::QueuedConnection);
     objects_.clear();
-    model_ = new PlaylistModel(*this, this);
-    tableView->setModel(model_);
+    model_ = new PlaylistModel(objects_, this);
+    ui_.tableView->setModel(model_);
     intake_ = std::make_unique<PlaylistIntake>(fileOpener(),
                                                [this](EntryRecord entry) { appendEntry(std::move(entry)); });
-    intake_->setProgressParent(mainWindow);
+    intake_->setProgressParent(ui_.mainWindow);
+    connect(model_, &PlaylistModel::filesDropped, intake_.get(), &PlaylistIntake::add);
 
-    connect(tableView, &PlaylistTable::clickedAnywhere, this, &AppController::tableClicked);
+    connect(ui_.tableView, &PlaylistTable::clickedAnywhere, this, &AppController::tableClicked);
     // Keyboard moves through the table refresh the panel as clicks do.
-    connect(tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+    connect(ui_.tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &AppController::tableClicked);
-    tableView->setAcceptDrops(true);
-    tableView->viewport()->setAcceptDrops(true);
-    tableView->setDragDropMode(QAbstractItemView::DropOnly);
-    tableView->setDropIndicatorShown(false);
+    ui_.tableView->setAcceptDrops(true);
+    ui_.tableView->viewport()->setAcceptDrops(true);
+    ui_.tableView->setDragDropMode(QAbstractItemView::DropOnly);
+    ui_.tableView->setDropIndicatorShown(false);
 
-    viewButton->setEnabled(false);
-    removeButton->setEnabled(false);
+    ui_.viewButton->setEnabled(false);
+    ui_.removeButton->setEnabled(false);
     inFullscreen_ = false;
     const QScreen* screen = QGuiApplication::primaryScreen();
-    _fullscreenWindow =
+    fullScreenWindow_ =
         std::make_unique<FullScreenWindow>(screen ? screen->geometry() : QRect(0, 0, 1280, 1024));
-    jikan = new QTimer(this);
-    connect(jikan, &QTimer::timeout, this, &AppController::checkTime);
-    jikan->start(1000);
+    secondTimer_ = new QTimer(this);
+    connect(secondTimer_, &QTimer::timeout, this, &AppController::checkTime);
+    secondTimer_->start(1000);
 
-    mainButton->setImage(play);
-    mainButton->setAlternateImage(bPlay);
-    connect(viewerWindow, &FadeWindow::fadedOut, this, [this] {
+    setPlayImages(false);
+    connect(ui_.viewerWindow, &FadeWindow::fadedOut, this, [this] {
         // The viewer's fade-out gives up the hold on the movie it shows, once.
-        if (view_ && view_->movie() == mov_.get()) mov_.reset();
+        if (view_ && mov_ && view_->movie().get() == mov_->record()) mov_.reset();
     });
-    readSettings();  // the panel says "No Video" from the start
+    showSelectedEntryInfo();  // the panel says "No Video" from the start
 }
 
 void AppController::applicationDidFinishLaunching() {
@@ -125,13 +105,13 @@ void AppController::applicationDidFinishLaunching() {
     if (!domain) return;
     const auto level = domain->constFind(QStringLiteral("VolumeLevel"));
     if (level == domain->constEnd()) return;
-    setFloatValue(volumeSlider, level->toFloat());
+    setFloatValue(ui_.volumeSlider, level->toFloat());
 }
 
 // ---- Playlist
 
 void AppController::addItem() {
-    auto* panel = new QFileDialog(mainWindow, tr("Add Movies"));
+    auto* panel = new QFileDialog(ui_.mainWindow, tr("Add Movies"));
     panel->setFileMode(QFileDialog::ExistingFiles);
     QStringList patterns;
     for (const QString& type : kOpenPanelTypes) patterns << "*." + type << "*." + type.toUpper();
@@ -139,14 +119,13 @@ void AppController::addItem() {
     panel->setWindowModality(Qt::WindowModal);
     panel->setAttribute(Qt::WA_DeleteOnClose);
     connect(panel, &QFileDialog::finished, this, [this, panel](int result) {
-        openPanelDidEnd(panel->selectedFiles(), result == QDialog::Accepted ? 1 : 0);
+        openPanelDidEnd(panel->selectedFiles(), result == QDialog::Accepted);
     });
     panel->open();
 }
 
-void AppController::openPanelDidEnd(const QStringList& filenames, int returnCode) {
-    if (returnCode != 1) return;
-    intake_->add(filenames);
+void AppController::openPanelDidEnd(const QStringList& filenames, bool accepted) {
+    if (accepted) intake_->add(filenames);
 }
 
 void AppController::addFiles(const QStringList& paths) {
@@ -157,89 +136,67 @@ void AppController::addFiles(const QStringList& paths) {
 
 void AppController::appendEntry(EntryRecord entry) {
     model_->appendRow([&] { objects_.push_back(std::move(entry)); });
-    readSettings();
+    showSelectedEntryInfo();
 }
 
 void AppController::removeItem() {
     const int row = selectedRow();
     if (row < 0 || row >= int(objects_.size())) return;
     model_->removeRow(row, [&] { objects_.erase(objects_.begin() + row); });
-    readSettings();
+    showSelectedEntryInfo();
 }
 
 // ---- Table and information panel
 
-int AppController::numberOfRowsInTableView() const { return int(objects_.size()); }
-
-QString AppController::objectValueForTableColumn(int, int row) const {
-    if (row < 0 || row >= int(objects_.size())) return {};
-    return QString::fromStdString(objects_[std::size_t(row)].name);
-}
-
 int AppController::selectedRow() const {
-    if (!tableView || !tableView->selectionModel()) return -1;
-    const QModelIndexList rows = tableView->selectionModel()->selectedRows();
+    if (!ui_.tableView->selectionModel()) return -1;
+    const QModelIndexList rows = ui_.tableView->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
 void AppController::selectRow(int row) {
-    tableView->selectionModel()->select(model_->index(row, 0),
-                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    tableView->selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::NoUpdate);
+    QItemSelectionModel* selection = ui_.tableView->selectionModel();
+    selection->select(model_->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    selection->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::NoUpdate);
 }
 
-void AppController::tableClicked() { readSettings(); }
+void AppController::tableClicked() { showSelectedEntryInfo(); }
 
-void AppController::readSettings() {
+void AppController::showSelectedEntryInfo() {
     const int row = selectedRow();
+    QLabel* const fields[] = {ui_.sizeField,        ui_.lengthField,      ui_.standardField,
+                              ui_.videoFormatField, ui_.audioFormatField, ui_.fpsField};
     if (row >= 0 && row < int(objects_.size())) {
-        viewButton->setEnabled(true);
-        removeButton->setEnabled(true);
         const EntryRecord& entry = objects_[std::size_t(row)];
-        nameField->setText(fileTitle(entry.name));
-        sizeField->setText(QString::fromStdString(entry.size));
-        lengthField->setText(QString::fromStdString(entry.length));
-        standardField->setText(QString::fromStdString(entry.standard));
-        videoFormatField->setText(QString::fromStdString(entry.type));
-        audioFormatField->setText(QString::fromStdString(entry.audioType));
-        fpsField->setText(QString::fromStdString(entry.rate));
+        ui_.nameField->setText(fileTitle(entry.name));
+        const std::string* values[] = {&entry.size, &entry.length,    &entry.standard,
+                                       &entry.type, &entry.audioType, &entry.rate};
+        for (std::size_t i = 0; i < std::size(fields); ++i)
+            fields[i]->setText(QString::fromStdString(*values[i]));
     } else {
-        nameField->setText(QCoreApplication::translate("AppController", "No Video"));
-        for (QLabel* field :
-             {sizeField, lengthField, standardField, videoFormatField, audioFormatField, fpsField})
-            field->setText(QString());
-        removeButton->setEnabled(false);
-        viewButton->setEnabled(false);
+        ui_.nameField->setText(QCoreApplication::translate("AppController", "No Video"));
+        for (QLabel* field : fields) field->setText(QString());
     }
-}
-
-DragOperation AppController::validateDrop(const QMimeData* dragged) const {
-    const QStringList files = draggedFiles(dragged);
-    if (files.isEmpty()) return DragOperation::None;
-    // Only the first file is looked at: a drag is taken or refused whole.
-    const std::string ext = upperExtension(files.first().toStdString());
-    // The drag check lets one more through than the playlist takes: disc images.
-    return isAcceptedExtension(ext) || ext == "BIN" ? DragOperation::Link : DragOperation::None;
-}
-
-bool AppController::acceptDrop(const QMimeData* dragged) {
-    const QStringList files = draggedFiles(dragged);
-    if (files.isEmpty()) return false;
-    intake_->add(files);
-    return true;
+    ui_.viewButton->setEnabled(row >= 0);
+    ui_.removeButton->setEnabled(row >= 0);
 }
 
 // ---- Viewer
 
-void AppController::dropMovieView() {
-    if (!view_) return;
-    // Its movie's end must not reach the playlist any more, even if it is under way now.
-    if (CLMovie* shown = view_->movie()) {
-        if (auto& clock = shown->QTMovie()->clock) clock->retire();
+MovieView& AppController::movieView() {
+    if (!view_) {
+        view_ = makeMovieView_();
+        ui_.viewerWindow->setContentView(view_.get());
     }
+    return *view_;
+}
+
+void AppController::stopShownMovie() {
+    if (!view_ || !view_->movie()) return;
+    // Its end must not reach the playlist any more, even if it is under way now.
+    if (auto& clock = view_->movie()->clock) clock->retire();
+    endCallBack_.reset();
     view_->stop();
-    if (viewerWindow && viewerWindow->contentView() == view_.get()) viewerWindow->setContentView(nullptr);
-    view_.reset();  // a replaced view no longer plays: its player goes with it
 }
 
 void AppController::viewItem() {
@@ -249,188 +206,181 @@ void AppController::viewItem() {
     const bool wasFullscreen = inFullscreen_;
     if (wasFullscreen) fullScreen();
 
-    if (viewerWindow->isVisible()) viewerWindow->fadeOut();
-    dropMovieView();
-    if (!cWindow->isVisible() || cWindow->alphaValue() != 1.0f) cWindow->fadeIn();
+    if (ui_.viewerWindow->isVisible()) ui_.viewerWindow->fadeOut();
+    stopShownMovie();
+    if (!ui_.cWindow->isVisible() || ui_.cWindow->alphaValue() != 1.0f) ui_.cWindow->fadeIn();
 
     const EntryRecord& entry = objects_[std::size_t(row)];
-    const QString path = QString::fromStdString(entry.name);
     std::string whyNot;
     std::unique_ptr<CLMovie> opened = CLMovie::initWithURL(entry.name, true, &whyNot);
     if (!opened) {
         platform::log("cannot view " + entry.name + ": " + whyNot);
-        dropMovieView();
-        viewerWindow->hide();
+        if (view_) view_->setMovie(nullptr);
+        ui_.viewerWindow->hide();
         return;
     }
     mov_ = std::move(opened);
-    view_ = makeMovieView_();
-    volumeSlide(volumeSlider);
-    view_->setEditable(false);
-    view_->showController(false, true);
+    MovieView& view = movieView();
+    volumeSlide();
 
     toolbox::Rect bounds;
-    toolbox::GetMovieNaturalBoundsRect(mov_->QTMovie(), &bounds);
+    toolbox::GetMovieNaturalBoundsRect(mov_->record(), &bounds);
     QSize picture(int(bounds.right) - int(bounds.left), int(bounds.bottom) - int(bounds.top));
     if (picture.width() <= 0 || picture.height() <= 0) picture = kNoPictureSize;
     // A picture larger than the screen is shown as large as fits.
-    if (const QScreen* screen =
-            viewerWindow->screen() ? viewerWindow->screen() : QGuiApplication::primaryScreen()) {
+    FadeWindow* viewer = ui_.viewerWindow;
+    if (const QScreen* screen = viewer->screen() ? viewer->screen() : QGuiApplication::primaryScreen()) {
         const QSize room = screen->availableGeometry().size() * 0.9;
         if (picture.width() > room.width() || picture.height() > room.height())
             picture = picture.scaled(room, Qt::KeepAspectRatio);
     }
-    view_->widget()->resize(picture);
-    viewerWindow->resize(picture);
-    viewerWindow->setContentView(view_.get());
-    originalRect_ = viewerWindow->frameGeometry();
-    viewerWindow->setAspectRatio(QSizeF(picture));
-    view_->setMovie(mov_);
-    viewerWindow->setWindowTitle(QFileInfo(path).fileName());
-    if (const QScreen* screen = viewerWindow->screen()) {
-        QRect frame = viewerWindow->frameGeometry();
+    view.widget()->resize(picture);
+    viewer->resize(picture);
+    viewer->setAspectRatio(QSizeF(picture));
+    view.setMovie(mov_->sharedRecord());
+    viewer->setWindowTitle(QFileInfo(QString::fromStdString(entry.name)).fileName());
+    if (const QScreen* screen = viewer->screen()) {
+        QRect frame = viewer->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
-        viewerWindow->move(frame.topLeft());
+        viewer->move(frame.topLeft());
     }
-    if (!(viewerWindow->isVisible() && viewerWindow->alphaValue() == 0.0f)) viewerWindow->fadeIn();
-    view_->setVolume(floatValue(volumeSlider));
-    view_->start();
+    if (!(viewer->isVisible() && viewer->alphaValue() == 0.0f)) viewer->fadeIn();
+    view.start();
     buttonState_ = true;
-    cNameField->setText(fileTitle(entry.name));
-    cTimeField->setText(QString::fromStdString(entry.length));
-    cLength_ = lengthField->text();
-    setupMoviePlayingCompleteCallback(mov_->QTMovie(), gMoviePlayingCompleteCallBack);
+    ui_.cNameField->setText(fileTitle(entry.name));
+    ui_.cTimeField->setText(QString::fromStdString(entry.length));
+    cLength_ = ui_.lengthField->text();
+    setupMoviePlayingCompleteCallback(mov_->record());
 
     if (wasFullscreen) fullScreen();
 }
 
-void AppController::setupMoviePlayingCompleteCallback(toolbox::Movie movie,
-                                                      toolbox::QTCallBackUPP callbackUPP) {
-    toolbox::QTCallBack callBack =
-        toolbox::NewCallBack(toolbox::GetMovieTimeBase(movie), toolbox::callBackAtExtremes);
-    {
-        std::lock_guard lock(callBackMutex_);
-        gQtCallBack = callBack;
-    }
-    if (!callBack) return;
-    const toolbox::OSErr err = toolbox::CallMeWhen(callBack, callbackUPP, 0, toolbox::triggerAtStop, 0, 0);
+void AppController::setupMoviePlayingCompleteCallback(toolbox::Movie movie) {
+    endCallBack_ = toolbox::NewCallBack(toolbox::GetMovieTimeBase(movie), toolbox::callBackAtExtremes);
+    if (!endCallBack_) return;
+    const toolbox::OSErr err = toolbox::CallMeWhen(endCallBack_, &AppController::movieEnded, &messages_,
+                                                   toolbox::triggerAtStop, 0, 0);
     if (err != toolbox::noErr) platform::log("error " + std::to_string(err) + " while setting up callback");
-}
-
-toolbox::QTCallBack AppController::currentCallBack() {
-    std::lock_guard lock(callBackMutex_);
-    return gQtCallBack;
 }
 
 // ---- End of a movie
 
-void AppController::movieFinished() {
-    // On the toolbox's thread: let go of the callback and hand over without waiting.
-    const toolbox::QTCallBack finished = currentCallBack();
-    toolbox::DisposeCallBack(finished);
-    QMetaObject::invokeMethod(
-        this,
-        [this, finished] {
-            // A movie replaced in the meantime does not move the playlist on.
-            if (finished && finished == currentCallBack()) tugi();
-        },
-        Qt::QueuedConnection);
+void AppController::movieEnded(toolbox::CallBack callBack, void* messages) {
+    emit static_cast<PlayerMessages*>(messages)->movieFinished(std::move(callBack));
 }
 
-void AppController::tugi() {
+void AppController::movieFinished(const toolbox::CallBack& callBack) {
+    toolbox::DisposeCallBack(callBack);
+    // A movie replaced in the meantime does not move the playlist on.
+    if (callBack && callBack == endCallBack_) playNextEntry();
+}
+
+void AppController::playNextEntry() {
     const bool wasFullscreen = inFullscreen_;
     if (wasFullscreen) fullScreen();
-    viewerWindow->hide();
+    ui_.viewerWindow->hide();
     // An entry whose file can no longer be opened is passed over, not stopped at.
     int row = selectedRow();
     do {
         if (row + 1 >= int(objects_.size())) return;
-        selectRow(++row);
-        readSettings();
-        viewItem();
-    } while (!view_);
+        viewRow(++row);
+    } while (!view_ || !view_->movie());
     if (wasFullscreen)
         fullScreen();
-    else if (view_)
+    else
         view_->start();
+}
+
+void AppController::viewRow(int row) {
+    selectRow(row);
+    showSelectedEntryInfo();
+    viewItem();
 }
 
 // ---- Transport
 
-void AppController::fast(const std::string& command) {
-    if (command == "forward" || command == "rewind") {
-        if (!view_) return;
-        view_->setMuted(true);
-        view_->setRate(command == "forward" ? 3.0f : -3.0f);
-    } else if (command == "play") {
-        if (!view_ || view_->rate() == 1.0f) return;
-        view_->setMuted(false);
-        view_->setRate(1.0f);
-    } else if (command == "next") {
-        const int next = selectedRow() + 1;
-        if (next >= int(objects_.size())) return;
-        viewerWindow->hide();
-        selectRow(next);
-        readSettings();
-        viewItem();
-    } else if (command == "previous") {
-        const int row = selectedRow();
-        if (row <= 0) return;
-        viewerWindow->hide();
-        selectRow(row - 1);
-        readSettings();
-        viewItem();
+void AppController::fast(FastCommand command) {
+    switch (command) {
+        case FastCommand::Forward:
+        case FastCommand::Rewind:
+            if (!view_ || !view_->movie()) return;
+            view_->setMuted(true);
+            view_->setRate(command == FastCommand::Forward ? 3.0f : -3.0f);
+            return;
+        case FastCommand::Play:
+            if (!view_ || !view_->movie() || view_->rate() == 1.0f) return;
+            view_->setMuted(false);
+            view_->setRate(1.0f);
+            return;
+        case FastCommand::Next: {
+            const int next = selectedRow() + 1;
+            if (next >= int(objects_.size())) return;
+            ui_.viewerWindow->hide();
+            viewRow(next);
+            return;
+        }
+        case FastCommand::Previous: {
+            const int row = selectedRow();
+            if (row <= 0) return;
+            ui_.viewerWindow->hide();
+            viewRow(row - 1);
+            return;
+        }
     }
 }
 
-void AppController::mainButtonClicked(ImageButton* sender) {
+void AppController::setPlayImages(bool playing) {
+    ui_.mainButton->setImage(playing ? icons_.pause : icons_.play);
+    ui_.mainButton->setAlternateImage(playing ? icons_.pausePressed : icons_.playPressed);
+}
+
+void AppController::mainButtonClicked() {
     if (buttonState_) {
-        sender->setImage(play);
-        sender->setAlternateImage(bPlay);
+        setPlayImages(false);
         buttonState_ = false;
-        if (view_) view_->stop();
+        if (view_) {
+            view_->stop();
+            showPosition();  // the read-out says where it stopped, not where it was a second ago
+        }
         return;
     }
-    if (!viewerWindow->isVisible() && !objects_.empty()) viewItem();
-    sender->setImage(pause);
-    sender->setAlternateImage(bPause);
+    if (!ui_.viewerWindow->isVisible() && !objects_.empty()) viewItem();
+    setPlayImages(true);
     buttonState_ = true;
     if (view_) view_->start();
 }
 
 void AppController::setTimeSlider(float fraction) {
-    if (timeSlider->isSliderDown()) return;  // the user is moving it
+    if (ui_.timeSlider->isSliderDown()) return;  // the user is moving it
     settingTimeSlider_ = true;
-    setFloatValue(timeSlider, fraction);
+    setFloatValue(ui_.timeSlider, fraction);
     settingTimeSlider_ = false;
 }
 
+void AppController::showPosition() {
+    if (!view_ || !view_->movie()) return;
+    const QString now = QString::fromStdString(CLMovie(view_->movie()).currentTime());
+    const int elapsed = CLHMSFormat::seconds(now.toStdString());
+    const int length = CLHMSFormat::seconds(cLength_.toStdString());
+    // A length of 0 leaves the slider at the start.
+    setTimeSlider(length > 0 ? float(elapsed) / float(length) : 0.0f);
+    ui_.cTimeField->setText(now + "/" + cLength_);
+}
+
 void AppController::checkTime() {
-    if (view_ && view_->isPlaying()) {
-        mainButton->setImage(pause);
-        mainButton->setAlternateImage(bPause);
-        const QString now =
-            view_->movie() ? QString::fromStdString(view_->movie()->currentTime()) : QString();
-        const int elapsed = CLHMSFormat::seconds(now.toStdString());
-        const int length = CLHMSFormat::seconds(cLength_.toStdString());
-        // A length of 0 leaves the slider at the start.
-        setTimeSlider(length > 0 ? float(elapsed) / float(length) : 0.0f);
-        cTimeField->setText(now + "/" + cLength_);
-        buttonState_ = true;
-    } else {
-        mainButton->setImage(play);
-        mainButton->setAlternateImage(bPlay);
-        buttonState_ = false;
-    }
+    const bool playing = view_ && view_->isPlaying();
+    setPlayImages(playing);
+    buttonState_ = playing;
+    if (playing) showPosition();
 }
 
 void AppController::timeSlide() {
     if (settingTimeSlider_ || !view_ || !view_->movie()) return;
-    const int length = CLHMSFormat::seconds(lengthField->text().toStdString());
-    const float value = floatValue(timeSlider);
-    const long target = long(value * float(length));
-    view_->movie()->setMovieAtTime(target);
-    cTimeField->setText(QString::fromStdString(view_->movie()->currentTime()) + "/" + lengthField->text());
+    const int length = CLHMSFormat::seconds(ui_.lengthField->text().toStdString());
+    const float value = floatValue(ui_.timeSlider);
+    CLMovie shown(view_->movie());
+    shown.setMovieAtTime(long(value * float(length)));
+    ui_.cTimeField->setText(QString::fromStdString(shown.currentTime()) + "/" + ui_.lengthField->text());
 }
 
 void AppController::showList() {
@@ -441,17 +391,17 @@ void AppController::showList() {
 }
 
 void AppController::showController() {
-    if (cWindow->alphaValue() == 0.0f || !cWindow->isVisible())
-        cWindow->fadeIn();
+    if (ui_.cWindow->alphaValue() == 0.0f || !ui_.cWindow->isVisible())
+        ui_.cWindow->fadeIn();
     else
-        cWindow->fadeOut();
+        ui_.cWindow->fadeOut();
 }
 
-void AppController::volumeSlide(QSlider* sender) {
-    if (view_) view_->setVolume(floatValue(sender));
+void AppController::volumeSlide() {
+    if (view_) view_->setVolume(floatValue(ui_.volumeSlider));
     QVariantMap domain =
         platform::persistentDomainForName(platform::kPreferenceDomain).value_or(QVariantMap());
-    domain.insert(QStringLiteral("VolumeLevel"), floatValue(volumeSlider));
+    domain.insert(QStringLiteral("VolumeLevel"), floatValue(ui_.volumeSlider));
     platform::setPersistentDomain(domain, platform::kPreferenceDomain);
 }
 
@@ -462,34 +412,34 @@ void AppController::fadeOut() { mainFades_->fadeOut(); }
 // ---- Full screen
 
 void AppController::fullScreen() {
+    FullScreenWindow& full = *fullScreenWindow_;
     if (!inFullscreen_) {
-        if (!viewerWindow->isVisible() || !view_) return;  // no picture to show
+        if (!ui_.viewerWindow->isVisible() || !view_ || !view_->movie()) return;  // no picture to show
         inFullscreen_ = true;
-        const QScreen* screen =
-            _fullscreenWindow->screen() ? _fullscreenWindow->screen() : QGuiApplication::primaryScreen();
-        const QSize screenSize = screen ? screen->geometry().size() : _fullscreenWindow->size();
+        const QScreen* screen = full.screen() ? full.screen() : QGuiApplication::primaryScreen();
+        const QSize screenSize = screen ? screen->geometry().size() : full.size();
         const QRectF picture = pictureRect(QSizeF(screenSize), QSizeF(view_->widget()->size()));
-        _fullscreenWindow->ue();
-        viewerWindow->setContentView(nullptr);
+        full.raiseAboveOthers();
+        ui_.viewerWindow->setContentView(nullptr);
         QWidget* widget = view_->widget();
-        widget->setParent(_fullscreenWindow.get());
+        widget->setParent(&full);
         widget->setGeometry(picture.toRect());
         widget->show();
-        _fullscreenWindow->setGeometry(screen ? screen->geometry() : _fullscreenWindow->geometry());
-        _fullscreenWindow->showFullScreen();  // so a window manager puts it over its panels too
-        _fullscreenWindow->raise();
-        _fullscreenWindow->activateWindow();
-        platform::setWindowLevel(cWindow, platform::windowLevel(_fullscreenWindow.get()) + 1);
+        full.setGeometry(screen ? screen->geometry() : full.geometry());
+        full.showFullScreen();  // so a window manager puts it over its panels too
+        full.raise();
+        full.activateWindow();
+        platform::setWindowLevel(ui_.cWindow, platform::windowLevel(&full) + 1);
         view_->start();
-        cWindow->mouseMoved();
+        ui_.cWindow->mouseMoved();
         return;
     }
     inFullscreen_ = false;
-    _fullscreenWindow->hide();
-    if (view_) viewerWindow->setContentView(view_.get());
-    viewerWindow->activateWindow();  // the keyboard follows the picture back
-    platform::setWindowLevel(cWindow, platform::CGWindowLevelForKey(platform::kNormalWindowKey));
-    cWindow->fadeIn();
+    full.hide();
+    if (view_) ui_.viewerWindow->setContentView(view_.get());
+    ui_.viewerWindow->activateWindow();  // the keyboard follows the picture back
+    platform::setWindowLevel(ui_.cWindow, platform::CGWindowLevelForKey(platform::kNormalWindowKey));
+    ui_.cWindow->fadeIn();
     if (view_) view_->start();
 }
 

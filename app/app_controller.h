@@ -2,72 +2,75 @@
 
 #include <QIcon>
 #include <QObject>
-#include <QRectF>
 #include <QString>
 #include <QStringList>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "app/playlist_entry.h"
 #include "platform/movie_view.h"
 #include "platform/toolbox.h"
+#include "ui/player_messages.h"
 
 class QLabel;
 class QMainWindow;
-class QMimeData;
 class QPushButton;
 class QSlider;
 class QTimer;
 
 namespace reel {
 
+class ControllerWindow;
 class FadeWindow;
 class Fader;
 class FullScreenWindow;
-class IControllerWindow;
 class ImageButton;
 class PlaylistIntake;
 class PlaylistModel;
 class PlaylistTable;
 
+// The interface's windows and controls the controller works with, all set
+// when the forms are loaded, before the controller exists.
+struct Outlets {
+    // The playlist window and its information panel
+    QMainWindow* mainWindow;
+    PlaylistTable* tableView;
+    QPushButton* addButton;
+    QPushButton* removeButton;
+    QPushButton* viewButton;
+    QLabel* nameField;
+    QLabel* sizeField;
+    QLabel* lengthField;
+    QLabel* standardField;
+    QLabel* videoFormatField;
+    QLabel* audioFormatField;
+    QLabel* fpsField;
+    // The viewer, and the controller window with its controls
+    FadeWindow* viewerWindow;
+    ControllerWindow* cWindow;
+    QLabel* cNameField;
+    QLabel* cTimeField;
+    ImageButton* mainButton;
+    QSlider* timeSlider;
+    QSlider* volumeSlider;
+};
+
 // The play/pause button's images: what its next press does, normally and pressed.
-extern QIcon pause, bPause, play, bPlay;
-
-// Called by the movie toolbox, on its own thread, when a movie plays to its end.
-void MyCallBackProc(toolbox::QTCallBack callBack, long refCon);
-
-// Drag operations the playlist table offers.
-enum class DragOperation : unsigned { None = 0, Link = 2 };
+struct TransportIcons {
+    QIcon pause, pausePressed, play, playPressed;
+};
 
 // The one application controller: the playlist and the windows that show it.
 class AppController : public QObject {
     Q_OBJECT
 public:
-    // Movie views come from the factory, so tests can play without a picture.
-    explicit AppController(MovieViewFactory makeMovieView = {}, QObject* parent = nullptr);
+    // The movie view comes from the factory, once, when the first movie is
+    // viewed, so tests can play without a picture.
+    AppController(const Outlets& outlets, PlayerMessages& messages, MovieViewFactory makeMovieView = {},
+                  QObject* parent = nullptr);
     ~AppController() override;
 
-    // Outlets: the interface's windows and controls, connected before awakeFromNib.
-    QPushButton* addButton = nullptr;
-    QLabel* audioFormatField = nullptr;
-    QLabel* fpsField = nullptr;
-    QLabel* lengthField = nullptr;
-    QMainWindow* mainWindow = nullptr;
-    QLabel* nameField = nullptr;
-    QPushButton* removeButton = nullptr;
-    QLabel* sizeField = nullptr;
-    QLabel* standardField = nullptr;
-    PlaylistTable* tableView = nullptr;
-    QLabel* videoFormatField = nullptr;
-    QPushButton* viewButton = nullptr;
-    FadeWindow* viewerWindow = nullptr;
-    QLabel* cNameField = nullptr;
-    QLabel* cTimeField = nullptr;
-    ImageButton* mainButton = nullptr;
-    QSlider* timeSlider = nullptr;
-    QSlider* volumeSlider = nullptr;
-    IControllerWindow* cWindow = nullptr;
+    const Outlets& outlets() const { return ui_; }
 
     // Start-up
     void awakeFromNib();
@@ -75,7 +78,7 @@ public:
 
     // Playlist
     void addItem();
-    void openPanelDidEnd(const QStringList& filenames, int returnCode);
+    void openPanelDidEnd(const QStringList& filenames, bool accepted);
     void removeItem();
     // Files named at start-up or otherwise handed over: added in order.
     void addFiles(const QStringList& paths);
@@ -83,33 +86,24 @@ public:
     PlaylistIntake& intake() { return *intake_; }
 
     // Table and information panel
-    void readSettings();
+    void showSelectedEntryInfo();
     void tableClicked();
-    int numberOfRowsInTableView() const;
-    QString objectValueForTableColumn(int column, int row) const;
-    DragOperation validateDrop(const QMimeData* dragged) const;
-    bool acceptDrop(const QMimeData* dragged);
-    bool writeRows() const { return false; }  // rows are never dragged out
     int selectedRow() const;
     void selectRow(int row);
 
     // Viewer and end-of-movie advance
     void viewItem();
-    void setupMoviePlayingCompleteCallback(toolbox::Movie movie, toolbox::QTCallBackUPP callbackUPP);
-    void movieFinished();
-    void tugi();
+    void playNextEntry();
 
     // Transport
-    void fast(const std::string& command);
+    void fast(FastCommand command);
     // The play/pause action; named apart from the mainButton outlet it acts on.
-    void mainButtonClicked(ImageButton* sender);
-    void ffButton() {}  // the seek buttons act through "Fast"
-    void rwButton() {}
+    void mainButtonClicked();
     void timeSlide();
     void checkTime();
     void showList();
     void showController();
-    void volumeSlide(QSlider* sender);
+    void volumeSlide();
 
     // Fades of the playlist window
     void fadeIn();
@@ -117,45 +111,51 @@ public:
 
     // Full screen
     void fullScreen();
-    QRectF originalRect() const { return originalRect_; }
-    FullScreenWindow* fullscreenWindow() const { return _fullscreenWindow.get(); }
+    FullScreenWindow* fullscreenWindow() const { return fullScreenWindow_.get(); }
     bool inFullscreen() const { return inFullscreen_; }
 
+    // The session's movie view: made when the first movie is viewed, kept until the end.
     MovieView* view() const { return view_.get(); }
     CLMovie* mov() const { return mov_.get(); }
     bool buttonState() const { return buttonState_; }
     QString cLength() const { return cLength_; }
-    toolbox::QTCallBack currentCallBack();
+    const TransportIcons& icons() const { return icons_; }
 
     // The slider's value as the 0..1 fraction the player speaks in.
     static float floatValue(const QSlider* slider);
     static void setFloatValue(QSlider* slider, float value);
 
 private:
+    // Called by the movie toolbox, on its own thread, when a movie plays to its end.
+    static void movieEnded(toolbox::CallBack callBack, void* messages);
+    void movieFinished(const toolbox::CallBack& callBack);
+    void setupMoviePlayingCompleteCallback(toolbox::Movie movie);
     void appendEntry(EntryRecord entry);
-    void dropMovieView();
+    MovieView& movieView();
+    void stopShownMovie();
+    void viewRow(int row);
+    void showPosition();
     void setTimeSlider(float fraction);
+    void setPlayImages(bool playing);
 
+    const Outlets ui_;
+    PlayerMessages& messages_;
     MovieViewFactory makeMovieView_;
-    std::unique_ptr<FullScreenWindow> _fullscreenWindow;
-    toolbox::QTCallBackUPP gMoviePlayingCompleteCallBack = nullptr;
-    // Armed on the main thread, read by the end-of-movie handler on the toolbox's.
-    std::mutex callBackMutex_;
-    toolbox::QTCallBack gQtCallBack;
+    TransportIcons icons_;
+    std::unique_ptr<FullScreenWindow> fullScreenWindow_;
+    // The end-of-movie callback armed for the movie shown; only the main thread touches it.
+    toolbox::CallBack endCallBack_;
     std::vector<EntryRecord> objects_;
     PlaylistModel* model_ = nullptr;
     std::unique_ptr<PlaylistIntake> intake_;
     bool inFullscreen_ = false;
     bool buttonState_ = false;
-    const char* restoreState_ = nullptr;
-    QRectF originalRect_;
     std::unique_ptr<MovieView> view_;
-    QTimer* jikan = nullptr;
+    QTimer* secondTimer_ = nullptr;
     std::shared_ptr<CLMovie> mov_;
     QString cLength_;
 
     std::unique_ptr<Fader> mainFades_;
-    std::vector<int> observers_;
     bool settingTimeSlider_ = false;
 };
 

@@ -9,10 +9,12 @@
 #include <QToolButton>
 
 #include "app/app_controller.h"
-#include "platform/notification_center.h"
+#include "transport/controller_window.h"
 #include "transport/fade_window.h"
 #include "ui/full_screen_window.h"
 #include "ui/image_button.h"
+#include "ui/player_messages.h"
+#include "ui/seek_buttons.h"
 #include "ui_controller_window.h"
 #include "ui_playlist_window.h"
 
@@ -27,35 +29,39 @@ void quitPlayer() { QCoreApplication::exit(0); }
 }  // namespace
 
 Interface::Interface(MovieViewFactory makeMovieView)
-    : playlistWindow_(std::make_unique<QMainWindow>()),
-      controllerWindow_(std::make_unique<IControllerWindow>()),
-      viewerWindow_(std::make_unique<FadeWindow>()),
-      controller_(std::make_unique<AppController>(std::move(makeMovieView))) {
+    : messages_(std::make_unique<PlayerMessages>()),
+      playlistWindow_(std::make_unique<QMainWindow>()),
+      controllerWindow_(std::make_unique<ControllerWindow>()),
+      viewerWindow_(std::make_unique<FadeWindow>()) {
     Ui::PlaylistWindow playlist;
     playlist.setupUi(playlistWindow_.get());
     Ui::ControllerWindow panel;
     panel.setupUi(controllerWindow_.get());
 
+    const Outlets outlets{
+        .mainWindow = playlistWindow_.get(),
+        .tableView = playlist.tableView,
+        .addButton = playlist.addButton,
+        .removeButton = playlist.removeButton,
+        .viewButton = playlist.viewButton,
+        .nameField = playlist.nameField,
+        .sizeField = playlist.sizeField,
+        .lengthField = playlist.lengthField,
+        .standardField = playlist.standardField,
+        .videoFormatField = playlist.videoFormatField,
+        .audioFormatField = playlist.audioFormatField,
+        .fpsField = playlist.fpsField,
+        .viewerWindow = viewerWindow_.get(),
+        .cWindow = controllerWindow_.get(),
+        .cNameField = panel.cNameField,
+        .cTimeField = panel.cTimeField,
+        .mainButton = panel.mainButton,
+        .timeSlider = panel.timeSlider,
+        .volumeSlider = panel.volumeSlider,
+    };
+    controller_ = std::make_unique<AppController>(outlets, *messages_, std::move(makeMovieView));
     AppController& c = *controller_;
-    c.addButton = playlist.addButton;
-    c.audioFormatField = playlist.audioFormatField;
-    c.fpsField = playlist.fpsField;
-    c.lengthField = playlist.lengthField;
-    c.mainWindow = playlistWindow_.get();
-    c.nameField = playlist.nameField;
-    c.removeButton = playlist.removeButton;
-    c.sizeField = playlist.sizeField;
-    c.standardField = playlist.standardField;
-    c.tableView = playlist.tableView;
-    c.videoFormatField = playlist.videoFormatField;
-    c.viewButton = playlist.viewButton;
-    c.viewerWindow = viewerWindow_.get();
-    c.cNameField = panel.cNameField;
-    c.cTimeField = panel.cTimeField;
-    c.mainButton = panel.mainButton;
-    c.timeSlider = panel.timeSlider;
-    c.volumeSlider = panel.volumeSlider;
-    c.cWindow = controllerWindow_.get();
+    PlayerMessages& messages = *messages_;
 
     // Actions: what each control and menu item sends.
     QObject::connect(playlist.addButton, &QPushButton::clicked, &c, &AppController::addItem);
@@ -65,27 +71,24 @@ Interface::Interface(MovieViewFactory makeMovieView)
     QObject::connect(playlist.actionQuit, &QAction::triggered, qApp, &quitPlayer, Qt::QueuedConnection);
     QObject::connect(playlist.viewButton, &QPushButton::clicked, &c, &AppController::viewItem);
     QObject::connect(playlist.actionView, &QAction::triggered, &c, &AppController::viewItem);
-    QObject::connect(panel.mainButton, &ImageButton::clicked, &c,
-                     [&c, button = panel.mainButton] { c.mainButtonClicked(button); });
-    QObject::connect(playlist.actionPlayPause, &QAction::triggered, &c,
-                     [&c, button = panel.mainButton] { c.mainButtonClicked(button); });
-    // The menu steps through the playlist with the same words the seek buttons use.
-    QObject::connect(playlist.actionNext, &QAction::triggered, &c, [] {
-        platform::NotificationCenter::defaultCenter().postNotificationName(platform::kFastNotification,
-                                                                           "next");
-    });
-    QObject::connect(playlist.actionPrevious, &QAction::triggered, &c, [] {
-        platform::NotificationCenter::defaultCenter().postNotificationName(platform::kFastNotification,
-                                                                           "previous");
-    });
+    QObject::connect(panel.mainButton, &ImageButton::clicked, &c, &AppController::mainButtonClicked);
+    QObject::connect(playlist.actionPlayPause, &QAction::triggered, &c, &AppController::mainButtonClicked);
+    // The seek buttons and the menu step and scan through the same messages.
+    for (SeekButton* button :
+         {static_cast<SeekButton*>(panel.rwButton), static_cast<SeekButton*>(panel.ffButton)})
+        QObject::connect(button, &SeekButton::command, &messages, &PlayerMessages::fast);
+    QObject::connect(playlist.actionNext, &QAction::triggered, &messages,
+                     [&messages] { emit messages.fast(FastCommand::Next); });
+    QObject::connect(playlist.actionPrevious, &QAction::triggered, &messages,
+                     [&messages] { emit messages.fast(FastCommand::Previous); });
     QObject::connect(panel.timeSlider, &QSlider::valueChanged, &c, &AppController::timeSlide);
-    QObject::connect(panel.volumeSlider, &QSlider::valueChanged, &c,
-                     [&c, slider = panel.volumeSlider] { c.volumeSlide(slider); });
+    QObject::connect(panel.volumeSlider, &QSlider::valueChanged, &c, &AppController::volumeSlide);
     QObject::connect(panel.listButton, &QToolButton::clicked, &c, &AppController::showList);
     QObject::connect(playlist.actionShowList, &QAction::triggered, &c, &AppController::showList);
     QObject::connect(playlist.actionShowController, &QAction::triggered, &c, &AppController::showController);
     QObject::connect(playlist.actionFullScreen, &QAction::triggered, &c, &AppController::fullScreen);
     QObject::connect(viewerWindow_.get(), &FadeWindow::pictureDoubleClicked, &c, &AppController::fullScreen);
+    QObject::connect(&messages, &PlayerMessages::moved, controllerWindow_.get(), &ControllerWindow::show);
 
     // Playback keys work in every window of the player, the picture's
     // included, and also while the playlist (whose menus hold them) is hidden:
@@ -95,14 +98,13 @@ Interface::Interface(MovieViewFactory makeMovieView)
                                playlist.actionShowList,  playlist.actionShowController};
     for (QAction* action : keys) action->setShortcutContext(Qt::ApplicationShortcut);
 
-    controllerWindow_->awakeFromNib();
     c.awakeFromNib();
-    for (QWidget* window :
-         {static_cast<QWidget*>(viewerWindow_.get()), static_cast<QWidget*>(controllerWindow_.get()),
-          static_cast<QWidget*>(c.fullscreenWindow())})
+    FullScreenWindow* full = c.fullscreenWindow();
+    for (QWidget* window : {static_cast<QWidget*>(viewerWindow_.get()),
+                            static_cast<QWidget*>(controllerWindow_.get()), static_cast<QWidget*>(full)})
         window->addActions(keys);
-    QObject::connect(c.fullscreenWindow(), &FullScreenWindow::pictureDoubleClicked, &c,
-                     &AppController::fullScreen);
+    QObject::connect(full, &FullScreenWindow::pictureDoubleClicked, &c, &AppController::fullScreen);
+    QObject::connect(full, &FullScreenWindow::moved, &messages, &PlayerMessages::moved);
 }
 
 Interface::~Interface() {
@@ -138,7 +140,7 @@ int runApplication(int& argc, char** argv, const QStringList& files) {
     // The controller floats low in the middle of the screen, out of the picture's way.
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect room = screen->availableGeometry();
-        IControllerWindow& controls = interface.controllerWindow();
+        ControllerWindow& controls = interface.controllerWindow();
         controls.move(room.center().x() - controls.width() / 2,
                       room.bottom() - controls.height() - room.height() / 10);
     }

@@ -10,8 +10,9 @@ class QMainWindow;
 namespace reel {
 
 class AppController;
+class ControllerWindow;
 class FadeWindow;
-class IControllerWindow;
+class PlayerMessages;
 
 // The loaded interface: the three windows from their descriptions, the
 // controller with its outlets connected and its actions wired, awake.
@@ -22,12 +23,14 @@ public:
 
     AppController& controller() { return *controller_; }
     QMainWindow& playlistWindow() { return *playlistWindow_; }
-    IControllerWindow& controllerWindow() { return *controllerWindow_; }
+    ControllerWindow& controllerWindow() { return *controllerWindow_; }
     FadeWindow& viewerWindow() { return *viewerWindow_; }
+    PlayerMessages& messages() { return *messages_; }
 
 private:
+    std::unique_ptr<PlayerMessages> messages_;
     std::unique_ptr<QMainWindow> playlistWindow_;
-    std::unique_ptr<IControllerWindow> controllerWindow_;
+    std::unique_ptr<ControllerWindow> controllerWindow_;
     std::unique_ptr<FadeWindow> viewerWindow_;
     std::unique_ptr<AppController> controller_;
 };

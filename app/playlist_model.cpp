@@ -1,23 +1,41 @@
 #include "app/playlist_model.h"
 
 #include <QMimeData>
-
-#include "app/app_controller.h"
+#include <QUrl>
 
 namespace reel {
 
-PlaylistModel::PlaylistModel(AppController& controller, QObject* parent)
-    : QAbstractTableModel(parent), controller_(controller) {}
+QStringList draggedFiles(const QMimeData* dragged) {
+    QStringList files;
+    if (!dragged || !dragged->hasUrls()) return files;
+    for (const QUrl& url : dragged->urls()) {
+        if (url.isLocalFile()) files << url.toLocalFile();
+    }
+    return files;
+}
+
+DragOperation validateDrop(const QMimeData* dragged) {
+    const QStringList files = draggedFiles(dragged);
+    if (files.isEmpty()) return DragOperation::None;
+    // Only the first file is looked at: a drag is taken or refused whole.
+    const std::string ext = upperExtension(files.first().toStdString());
+    // The drag check lets one more through than the playlist takes: disc images.
+    return isAcceptedExtension(ext) || ext == "BIN" ? DragOperation::Link : DragOperation::None;
+}
+
+PlaylistModel::PlaylistModel(const std::vector<EntryRecord>& entries, QObject* parent)
+    : QAbstractTableModel(parent), entries_(entries) {}
 
 int PlaylistModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : controller_.numberOfRowsInTableView();
+    return parent.isValid() ? 0 : int(entries_.size());
 }
 
 int PlaylistModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 1; }
 
 QVariant PlaylistModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
-    return controller_.objectValueForTableColumn(index.column(), index.row());
+    if (index.row() >= int(entries_.size())) return {};
+    return QString::fromStdString(entries_[std::size_t(index.row())].name);
 }
 
 QVariant PlaylistModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -40,15 +58,18 @@ Qt::DropActions PlaylistModel::supportedDropActions() const {
 
 bool PlaylistModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
                                     const QModelIndex&) const {
-    return controller_.validateDrop(data) != DragOperation::None;
+    return validateDrop(data) != DragOperation::None;
 }
 
 bool PlaylistModel::dropMimeData(const QMimeData* data, Qt::DropAction, int, int, const QModelIndex&) {
-    return controller_.acceptDrop(data);
+    const QStringList files = draggedFiles(data);
+    if (files.isEmpty()) return false;
+    emit filesDropped(files);
+    return true;
 }
 
 void PlaylistModel::appendRow(const std::function<void()>& append) {
-    const int row = controller_.numberOfRowsInTableView();
+    const int row = int(entries_.size());
     beginInsertRows({}, row, row);
     append();
     endInsertRows();

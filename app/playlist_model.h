@@ -1,18 +1,30 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QStringList>
 #include <functional>
+#include <vector>
+
+#include "app/playlist_entry.h"
+
+class QMimeData;
 
 namespace reel {
 
-class AppController;
+// Drag operations the playlist table offers.
+enum class DragOperation : unsigned { None = 0, Link = 2 };
 
-// Presents the controller's playlist to the table, and hands drops on the
-// table to the controller. Every column shows the entry's path.
+// The local files a drag carries, in its order; other URLs are not files.
+QStringList draggedFiles(const QMimeData* dragged);
+// Whether the table takes a drag: its first file decides for all of it.
+DragOperation validateDrop(const QMimeData* dragged);
+
+// Presents the playlist's entries to the table, one row each showing the
+// entry's path, and hands the files of a drop on the table to whoever listens.
 class PlaylistModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit PlaylistModel(AppController& controller, QObject* parent = nullptr);
+    PlaylistModel(const std::vector<EntryRecord>& entries, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -31,8 +43,12 @@ public:
     void appendRow(const std::function<void()>& append);
     void removeRow(int row, const std::function<void()>& remove);
 
+signals:
+    // Files dropped on the table, in the drag's order; always appended.
+    void filesDropped(const QStringList& files);
+
 private:
-    AppController& controller_;
+    const std::vector<EntryRecord>& entries_;
 };
 
 }  // namespace reel

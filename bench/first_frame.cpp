@@ -44,7 +44,6 @@ constexpr int kTimeoutMilliseconds = 10000;
 
 struct Run {
     double returned = -1;   // viewItem() came back
-    double dropped = -1;    // the previous view was gone (repeated runs only)
     double loaded = -1;     // mpv reported the file loaded
     double restarted = -1;  // mpv reported playback (re)started
     double shown = -1;      // the view said its first frame is on screen
@@ -60,7 +59,7 @@ double median(std::vector<double> values) {
 std::unique_ptr<Interface> makeInterface(const QString& file) {
     auto ui = std::make_unique<Interface>();
     ui->playlistWindow().show();  // as the program starts
-    ui->controller().openPanelDidEnd({file}, 1);
+    ui->controller().openPanelDidEnd({file}, true);
     ui->controller().intake().finish();
     return ui;
 }
@@ -75,16 +74,12 @@ void settle(int milliseconds) {
 std::optional<Run> viewOnce(Interface& ui) {
     AppController& c = ui.controller();
     c.selectRow(0);
-    c.readSettings();
+    c.showSelectedEntryInfo();
 
     Run run;
     QEventLoop loop;
     QElapsedTimer clock;
     auto ms = [&clock] { return double(clock.nsecsElapsed()) / 1e6; };
-
-    // The old view's QObject goes last in its destructor, after its mpv core.
-    if (auto* old = dynamic_cast<platform::MpvMovieView*>(c.view()))
-        QObject::connect(old, &QObject::destroyed, &loop, [&] { run.dropped = ms(); });
 
     clock.start();
     c.viewItem();
@@ -172,7 +167,7 @@ int main(int argc, char** argv) {
             settle(500);
         }
         if (!logDir.isEmpty()) {
-            // Each view makes its own mpv core, which reads the options as it starts.
+            // The session's mpv core reads the options as it starts: with --fresh, a log per run.
             QByteArray options = baseOptions;
             if (!options.isEmpty()) options += ',';
             options += "log-file=" + QDir(logDir).filePath(QString("run-%1.log").arg(i)).toLocal8Bit();
@@ -188,11 +183,9 @@ int main(int argc, char** argv) {
         const std::optional<Run> run = viewOnce(*ui);
         if (!run) return 1;
         totals.push_back(run->shown);
-        std::printf(
-            "run %d: %.1f ms  (viewItem returned %s, old view gone %s, file loaded %s, "
-            "playback restarted %s)\n",
-            i, run->shown, text(run->returned).c_str(), text(run->dropped).c_str(), text(run->loaded).c_str(),
-            text(run->restarted).c_str());
+        std::printf("run %d: %.1f ms  (viewItem returned %s, file loaded %s, playback restarted %s)\n", i,
+                    run->shown, text(run->returned).c_str(), text(run->loaded).c_str(),
+                    text(run->restarted).c_str());
         std::fflush(stdout);
         settle(700);
     }

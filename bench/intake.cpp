@@ -59,7 +59,7 @@ Run drop(reel::AppController& controller, const QStringList& files) {
     wall.start();
     sinceTick.start();
     ticker.start();
-    controller.tableView->model()->dropMimeData(&data, Qt::CopyAction, 0, 0, {});
+    controller.outlets().tableView->model()->dropMimeData(&data, Qt::CopyAction, 0, 0, {});
     loop.exec();
     return {wall.elapsed(), longest};
 }

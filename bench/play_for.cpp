@@ -68,10 +68,10 @@ int main(int argc, char** argv) {
     Interface ui;
     ui.playlistWindow().show();
     AppController& c = ui.controller();
-    c.openPanelDidEnd({file}, 1);
+    c.openPanelDidEnd({file}, true);
     c.intake().finish();
     c.selectRow(0);
-    c.readSettings();
+    c.showSelectedEntryInfo();
 
     QElapsedTimer clock;
     clock.start();

@@ -115,11 +115,11 @@ std::unique_ptr<CLMovie> CLMovie::initWithURL(const std::string& path, bool, std
 
 // ---- Timing
 
-long CLMovie::timeScale() const { return GetMovieTimeScale(QTMovie()); }
+long CLMovie::timeScale() const { return GetMovieTimeScale(record()); }
 
-long CLMovie::duration() const { return GetMovieDuration(QTMovie()); }
+long CLMovie::duration() const { return GetMovieDuration(record()); }
 
-long CLMovie::time() const { return GetMovieTime(QTMovie(), nullptr); }
+long CLMovie::time() const { return GetMovieTime(record(), nullptr); }
 
 long CLMovie::currentSeconds() const { return safeDivide(time(), timeScale()); }
 
@@ -144,20 +144,20 @@ void CLMovie::setMovieAtTime(long seconds) {
     const double value = double(seconds) * double(timeScale());
     constexpr double lo = std::numeric_limits<TimeValue>::min();
     constexpr double hi = std::numeric_limits<TimeValue>::max();
-    SetMovieTimeValue(QTMovie(), static_cast<TimeValue>(std::clamp(value, lo, hi)));
-    MoviesTask(QTMovie(), 0);
+    SetMovieTimeValue(record(), static_cast<TimeValue>(std::clamp(value, lo, hi)));
+    MoviesTask(record(), 0);
 }
 
 // ---- Picture
 
 std::string CLMovie::originalSizeToAspect() const {
-    const Size size = naturalSize(QTMovie());
+    const Size size = naturalSize(record());
     return format("%.0fx%.0f Aspect: %1.4f", double(size.width), double(size.height), double(ratio(size)));
 }
 
-std::string CLMovie::originalSize() const { return sizeText(naturalSize(QTMovie())); }
+std::string CLMovie::originalSize() const { return sizeText(naturalSize(record())); }
 
-float CLMovie::aspect() const { return ratio(naturalSize(QTMovie())); }
+float CLMovie::aspect() const { return ratio(naturalSize(record())); }
 
 std::string CLMovie::size() const {
     const std::string text = originalSize();
@@ -179,7 +179,7 @@ std::string CLMovie::size() const {
 // ---- Frame rate
 
 std::string CLMovie::getNewFps() const {
-    Movie movie = QTMovie();
+    Movie movie = record();
     double rate = 0;
 
     Track track = GetMovieIndTrackType(movie, 1, kCharacteristicHasVideoFrameRate, movieTrackCharacteristic);
@@ -218,7 +218,7 @@ std::string CLMovie::getNewFps() const {
 }
 
 std::string CLMovie::fps() const {
-    Movie movie = QTMovie();
+    Movie movie = record();
     const TimeValue start = GetMovieDuration(movie) / 2;
     const std::int64_t end = std::int64_t(start) + 5 * std::int64_t(GetMovieTimeScale(movie));
     const OSType types[] = {VideoMediaType};
@@ -246,8 +246,8 @@ std::string CLMovie::stringFromCode(std::uint32_t code) {
 }
 
 std::string CLMovie::videoInfoOther() const {
-    Track chosen = largestTrack(QTMovie(), VideoMediaType, true);
-    if (!chosen) chosen = largestTrack(QTMovie(), MPEGMediaType, true);
+    Track chosen = largestTrack(record(), VideoMediaType, true);
+    if (!chosen) chosen = largestTrack(record(), MPEGMediaType, true);
     if (!chosen) return "none";
 
     const std::string code = stringFromCode(firstDescription(chosen).dataFormat);
@@ -266,7 +266,7 @@ std::string CLMovie::videoInfoOther() const {
 
 std::string CLMovie::videoInfoMPG() const {
     std::string creator;
-    GetMediaHandlerDescription(GetTrackMedia(GetMovieIndTrack(QTMovie(), 1)), nullptr, &creator, nullptr);
+    GetMediaHandlerDescription(GetTrackMedia(GetMovieIndTrack(record(), 1)), nullptr, &creator, nullptr);
     // The second blank-separated word names what the handler plays.
     const std::size_t first = creator.find(' ');
     if (first == std::string::npos) return "none";
@@ -280,7 +280,7 @@ std::string CLMovie::videoInfoMPG() const {
 // ---- Audio format
 
 std::string CLMovie::audioType() const {
-    Movie movie = QTMovie();
+    Movie movie = record();
     using CLHMSFormat::decimal;
 
     Track video = GetBiggestTrack(movie, VideoMediaType);
@@ -324,7 +324,7 @@ std::string CLMovie::audioType() const {
 
 std::string CLMovie::audioTypeMPG() const {
     const std::string code =
-        stringFromCode(firstDescription(GetBiggestTrack(QTMovie(), MPEGMediaType)).dataFormat);
+        stringFromCode(firstDescription(GetBiggestTrack(record(), MPEGMediaType)).dataFormat);
     if (code == "m1s ") return "MPEG1 Muxed";
     if (code.empty()) return "Unknown";
     return code;

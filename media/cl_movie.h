@@ -22,7 +22,8 @@ public:
     static std::unique_ptr<CLMovie> initWithURL(const std::string& path, bool byReference,
                                                 std::string* whyNot = nullptr);
 
-    toolbox::Movie QTMovie() const { return movie_.get(); }
+    toolbox::Movie record() const { return movie_.get(); }
+    const std::shared_ptr<toolbox::MovieRecord>& sharedRecord() const { return movie_; }
 
     // Timing
     long timeScale() const;

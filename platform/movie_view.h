@@ -3,22 +3,25 @@
 #include <functional>
 #include <memory>
 
+#include "platform/toolbox.h"
+
 class QWidget;
 
 namespace reel {
 
-class CLMovie;
-
-// The view a movie plays in: what the viewer and the transport ask of it.
-// Made anew for every movie viewed; one that is dropped no longer plays.
+// The view movies play in: what the viewer and the transport ask of it. One
+// view serves a whole session; each movie set on it replaces the one before,
+// whose clock is retired so that its end is never reported.
 class MovieView {
 public:
     virtual ~MovieView() = default;
 
     virtual QWidget* widget() = 0;
 
-    virtual void setMovie(std::shared_ptr<CLMovie> movie) = 0;
-    virtual CLMovie* movie() const = 0;
+    // Loads the movie (paused unless start() was asked for) and gives it a
+    // clock; null unloads.
+    virtual void setMovie(std::shared_ptr<toolbox::MovieRecord> movie) = 0;
+    virtual const std::shared_ptr<toolbox::MovieRecord>& movie() const = 0;
 
     virtual void start() = 0;
     virtual void stop() = 0;
@@ -29,9 +32,6 @@ public:
     virtual void setRate(float rate) = 0;
     virtual void setMuted(bool muted) = 0;
     virtual void setVolume(float volume) = 0;  // 0 to 1
-
-    virtual void setEditable(bool editable) = 0;
-    virtual void showController(bool show, bool adjustingSize) = 0;
 };
 
 using MovieViewFactory = std::function<std::unique_ptr<MovieView>()>;

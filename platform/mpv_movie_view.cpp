@@ -11,7 +11,6 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "media/cl_movie.h"
 #include "platform/log.h"
 #include "platform/mpv_player.h"
 
@@ -192,12 +191,18 @@ void MpvMovieView::freeRenderContext() {
     gl_->doneCurrent();
 }
 
-void MpvMovieView::setMovie(std::shared_ptr<CLMovie> movie) {
+void MpvMovieView::setMovie(std::shared_ptr<toolbox::MovieRecord> movie) {
     movie_ = std::move(movie);
-    if (!movie_) return;
+    if (!movie_) {
+        pendingPath_.clear();
+        firstFrameWanted_ = false;
+        player_->newClock();  // the movie that was shown ends unreported
+        player_->unload();
+        return;
+    }
     // The clock exists at once, so the end of the movie can be waited for before it loads.
-    movie_->QTMovie()->clock = player_->newClock();
-    pendingPath_ = movie_->QTMovie()->source;
+    movie_->clock = player_->newClock();
+    pendingPath_ = movie_->source;
     firstFrameWanted_ = true;
     restarted_ = false;
     loadWhenReady();

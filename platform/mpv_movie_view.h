@@ -28,8 +28,8 @@ public:
     ~MpvMovieView() override;
 
     QWidget* widget() override { return this; }
-    void setMovie(std::shared_ptr<CLMovie> movie) override;
-    CLMovie* movie() const override { return movie_.get(); }
+    void setMovie(std::shared_ptr<toolbox::MovieRecord> movie) override;
+    const std::shared_ptr<toolbox::MovieRecord>& movie() const override { return movie_; }
     void start() override;
     void stop() override;
     bool isPlaying() const override;
@@ -37,8 +37,6 @@ public:
     void setRate(float rate) override;
     void setMuted(bool muted) override;
     void setVolume(float volume) override;
-    void setEditable(bool editable) override { editable_ = editable; }
-    void showController(bool show, bool) override { controllerShown_ = show; }
 
     MpvPlayer& player() { return *player_; }
 
@@ -73,13 +71,11 @@ private:
     std::unique_ptr<QOffscreenSurface> offscreen_;  // for GL work while no picture is on screen
     std::unique_ptr<QOpenGLContext> gl_;
     mpv_render_context* render_ = nullptr;
-    std::shared_ptr<CLMovie> movie_;
+    std::shared_ptr<toolbox::MovieRecord> movie_;
     std::string pendingPath_;
     bool firstFrameWanted_ = false;
     bool restarted_ = false;
     bool pictureFailed_ = false;  // no OpenGL here: the movie plays without its picture
-    bool editable_ = false;
-    bool controllerShown_ = false;
 };
 
 }  // namespace reel::platform

@@ -12,6 +12,7 @@ inline constexpr const char* kSpeed = "speed";
 inline constexpr const char* kMute = "mute";
 inline constexpr const char* kVolume = "volume";
 inline constexpr const char* kVideoOutputConfigured = "vo-configured";
+inline constexpr const char* kPath = "path";
 // Called play-dir in mpv 0.35; later versions renamed it.
 inline constexpr const char* kPlayDirection = "play-dir";
 

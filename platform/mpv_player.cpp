@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 
 #include "platform/log.h"
 #include "platform/mpv_names.h"
@@ -49,14 +50,27 @@ private:
 namespace {
 
 // Options anyone may add for a run, "name=value,name=value": the tests play with vo=null,ao=null.
+// A mistyped one is said in the log, as mpv's own command line would.
 void applyOptions(mpv_handle* mpv, const QByteArray& list) {
     for (const QByteArray& pair : list.split(',')) {
+        if (pair.trimmed().isEmpty()) continue;
         const int eq = pair.indexOf('=');
-        if (eq <= 0) continue;
-        mpv_set_option_string(mpv, pair.left(eq).trimmed().constData(),
-                              pair.mid(eq + 1).trimmed().constData());
+        if (eq <= 0) {
+            log("mpv option \"" + pair.trimmed().toStdString() + "\" ignored: expected name=value");
+            continue;
+        }
+        const QByteArray name = pair.left(eq).trimmed(), value = pair.mid(eq + 1).trimmed();
+        const int error = mpv_set_option_string(mpv, name.constData(), value.constData());
+        if (error < 0)
+            log("mpv option " + name.toStdString() + "=" + value.toStdString() + ": " +
+                mpv_error_string(error));
     }
 }
+
+// Asynchronous requests carry the name of what they ask for, so that a
+// failure can say what failed. The names are the constants of mpv_names.h.
+std::uint64_t tag(const char* name) { return reinterpret_cast<std::uintptr_t>(name); }
+const char* tagName(std::uint64_t tag) { return tag ? reinterpret_cast<const char*>(tag) : "request"; }
 
 }  // namespace
 
@@ -143,18 +157,26 @@ void MpvPlayer::load(const std::string& path) {
                     pausedWanted_ ? "yes" : "no");  // played at once if asked before it could load
         setProperty(mpv::kPlayDirection, "forward");
         setProperty(mpv::kSpeed, "1");
+        // Whatever mpv still reports of the file being replaced comes before
+        // the new one starts, and is passed over until then. A file replaced
+        // before it started never starts at all, so the start is told by path.
+        {
+            std::lock_guard lock(loadMutex_);
+            requestedPath_ = path;
+            starting_ = true;
+        }
         const char* command[] = {mpv::kLoadFile, path.c_str(), nullptr};
-        mpv_command_async(mpv_, 0, command);
+        mpv_command_async(mpv_, tag(mpv::kLoadFile), command);
     }
 }
 
 void MpvPlayer::unload() {
     const char* command[] = {mpv::kStop, nullptr};
-    if (mpv_) mpv_command_async(mpv_, 0, command);
+    if (mpv_) mpv_command_async(mpv_, tag(mpv::kStop), command);
 }
 
 void MpvPlayer::setProperty(const char* name, const char* value) {
-    if (mpv_) mpv_set_property_async(mpv_, 0, name, MPV_FORMAT_STRING, &value);
+    if (mpv_) mpv_set_property_async(mpv_, tag(name), name, MPV_FORMAT_STRING, &value);
 }
 
 bool MpvPlayer::playing() const { return stepping_ || (!paused_ && !(eof_ && forward_)); }
@@ -221,7 +243,7 @@ void MpvPlayer::stepBackward() {
     stepTarget_ = std::max(0.0, stepTarget_ - std::fabs(rate_) * kStepMilliseconds / 1000.0);
     const std::string target = std::to_string(stepTarget_);
     const char* command[] = {mpv::kSeek, target.c_str(), "absolute+keyframes", nullptr};
-    if (mpv_) mpv_command_async(mpv_, 0, command);
+    if (mpv_) mpv_command_async(mpv_, tag(mpv::kSeek), command);
     setPosition(stepTarget_);
     if (stepTarget_ <= 0) {
         // At the beginning rewinding stops, as backwards playback would.
@@ -247,7 +269,7 @@ void MpvPlayer::seek(double seconds) {
     stepTarget_ = seconds;
     const std::string target = std::to_string(seconds);
     const char* command[] = {mpv::kSeek, target.c_str(), "absolute+exact", nullptr};
-    if (mpv_) mpv_command_async(mpv_, 0, command);
+    if (mpv_) mpv_command_async(mpv_, tag(mpv::kSeek), command);
 }
 
 void MpvPlayer::setPosition(double seconds) {
@@ -273,8 +295,24 @@ void MpvPlayer::eventLoop() {
 }
 
 void MpvPlayer::handleEvent(const mpv_event& event) {
+    // Until the file loaded last has started, what mpv says is of the one before.
+    const bool stale = starting_;
     switch (event.event_id) {
+        case MPV_EVENT_START_FILE:
+            if (stale) noteStart();
+            break;
+        case MPV_EVENT_COMMAND_REPLY:
+        case MPV_EVENT_SET_PROPERTY_REPLY:
+            if (event.error >= 0) break;
+            log(std::string("mpv: ") + tagName(event.reply_userdata) + ": " + mpv_error_string(event.error));
+            if (tagName(event.reply_userdata) == mpv::kLoadFile) {
+                // No file starts: it counts as played, as one that fails later does.
+                starting_ = false;
+                endedInError();
+            }
+            break;
         case MPV_EVENT_PROPERTY_CHANGE: {
+            if (stale) break;
             const auto* property = static_cast<const mpv_event_property*>(event.data);
             const std::string name = property->name;
             if (property->format == MPV_FORMAT_DOUBLE) {
@@ -298,24 +336,37 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         }
         case MPV_EVENT_END_FILE: {
             const auto* end = static_cast<const mpv_event_end_file*>(event.data);
-            if (end->reason == MPV_END_FILE_REASON_ERROR) {
+            if (end->reason == MPV_END_FILE_REASON_ERROR && !stale) {
                 // A file mpv cannot play counts as played: the playlist goes on.
                 log(std::string("mpv could not play the file: ") + mpv_error_string(end->error));
-                eof_ = true;
-                paused_ = true;
-                atEnd(true);
+                endedInError();
             }
             break;
         }
         case MPV_EVENT_FILE_LOADED:
-            QMetaObject::invokeMethod(this, &MpvPlayer::fileLoaded, Qt::QueuedConnection);
+            if (!stale) QMetaObject::invokeMethod(this, &MpvPlayer::fileLoaded, Qt::QueuedConnection);
             break;
         case MPV_EVENT_PLAYBACK_RESTART:
-            QMetaObject::invokeMethod(this, &MpvPlayer::playbackRestarted, Qt::QueuedConnection);
+            if (!stale) QMetaObject::invokeMethod(this, &MpvPlayer::playbackRestarted, Qt::QueuedConnection);
             break;
         default:
             break;
     }
+}
+
+void MpvPlayer::noteStart() {
+    char* path = mpv_get_property_string(mpv_, mpv::kPath);
+    {
+        std::lock_guard lock(loadMutex_);
+        if (path && requestedPath_ == path) starting_ = false;
+    }
+    mpv_free(path);
+}
+
+void MpvPlayer::endedInError() {
+    eof_ = true;
+    paused_ = true;
+    atEnd(true);
 }
 
 void MpvPlayer::atEnd(bool atEnd) {

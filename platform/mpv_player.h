@@ -18,7 +18,8 @@ namespace reel::platform {
 
 class MpvClock;
 
-// One mpv core playing one movie at a time. It owns the handle and a thread
+// One mpv core playing one movie at a time, for the whole session: each file
+// loaded replaces the one before. It owns the handle and a thread
 // that waits for mpv's events: the state it observes is kept for the main
 // thread to read, the moments the view waits for reach it by queued signals,
 // and the end of a movie is told to its clock right there, on that thread,
@@ -69,6 +70,8 @@ private:
     void eventLoop();
     void handleEvent(const mpv_event& event);
     void atEnd(bool atEnd);
+    void endedInError();
+    void noteStart();
     void wakeForStop();
     void checkBackward();
     void stepBackward();
@@ -90,6 +93,9 @@ private:
     std::atomic<bool> paused_{true};
     bool pausedWanted_ = true;  // as last asked on the main thread, for a file loaded later
     std::atomic<bool> eof_{false};
+    std::mutex loadMutex_;
+    std::string requestedPath_;          // the file loaded last
+    std::atomic<bool> starting_{false};  // ... which mpv has not started yet
     std::atomic<bool> videoOutputOpen_{false};
     std::atomic<bool> forward_{true};
     std::atomic<double> rate_{1.0};

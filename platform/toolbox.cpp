@@ -103,9 +103,9 @@ void PlaybackClock::setAtStop(bool atStop) {
     atStop_ = atStop;
     if (!atStop || retired_) return;
     // Each armed callback fires once; a callback disposed of meanwhile does not.
-    std::vector<QTCallBack> firing;
+    std::vector<CallBack> firing;
     firing.swap(armed_);
-    for (const QTCallBack& callBack : firing) {
+    for (const CallBack& callBack : firing) {
         if (!callBack->disposed && (callBack->flags & triggerAtStop))
             callBack->procedure(callBack, callBack->refCon);
     }
@@ -118,9 +118,7 @@ void PlaybackClock::retire() {
     armed_.clear();
 }
 
-QTCallBackUPP NewQTCallBackUPP(QTCallBackProc procedure) { return procedure; }
-
-QTCallBack NewCallBack(TimeBase timeBase, short callBackType) {
+CallBack NewCallBack(TimeBase timeBase, short callBackType) {
     if (!timeBase || callBackType != callBackAtExtremes) return nullptr;
     auto callBack = std::make_shared<CallBackRecord>();
     callBack->timeBase = timeBase;
@@ -128,7 +126,7 @@ QTCallBack NewCallBack(TimeBase timeBase, short callBackType) {
     return callBack;
 }
 
-OSErr CallMeWhen(QTCallBack callBack, QTCallBackUPP procedure, long refCon, long flags, long, long) {
+OSErr CallMeWhen(CallBack callBack, CallBackProc procedure, void* refCon, long flags, long, long) {
     if (!callBack || !procedure || !callBack->timeBase) return paramErr;
     if (!(flags & (triggerAtStart | triggerAtStop))) return paramErr;
     PlaybackClock& clock = *callBack->timeBase;
@@ -143,7 +141,7 @@ OSErr CallMeWhen(QTCallBack callBack, QTCallBackUPP procedure, long refCon, long
     return noErr;
 }
 
-void DisposeCallBack(QTCallBack callBack) {
+void DisposeCallBack(CallBack callBack) {
     // Only marked: the clock may be calling it right now, on its own thread.
     if (callBack) callBack->disposed = true;
 }

@@ -90,9 +90,8 @@ struct TrackRecord {
 };
 
 struct CallBackRecord;
-using QTCallBack = std::shared_ptr<CallBackRecord>;
-using QTCallBackProc = void (*)(QTCallBack callBack, long refCon);
-using QTCallBackUPP = QTCallBackProc;
+using CallBack = std::shared_ptr<CallBackRecord>;
+using CallBackProc = void (*)(CallBack callBack, void* refCon);
 
 // Where a movie that is playing keeps its position, and who is told when it
 // reaches its end. A movie that is only being described has none.
@@ -112,12 +111,12 @@ public:
     void retire();
 
 private:
-    friend OSErr CallMeWhen(QTCallBack, QTCallBackUPP, long, long, long, long);
+    friend OSErr CallMeWhen(CallBack, CallBackProc, void*, long, long, long);
     // Called when a callback is armed while the movie already stands at its end.
     virtual void armedAtStop() {}
 
     std::recursive_mutex mutex_;
-    std::vector<QTCallBack> armed_;
+    std::vector<CallBack> armed_;
     std::atomic<bool> retired_{false};
     bool atStop_ = false;
 };
@@ -127,8 +126,8 @@ using TimeBase = PlaybackClock*;
 struct CallBackRecord {
     TimeBase timeBase = nullptr;
     short type = 0;
-    QTCallBackUPP procedure = nullptr;
-    long refCon = 0;
+    CallBackProc procedure = nullptr;
+    void* refCon = nullptr;
     long flags = 0;
     std::atomic<bool> disposed{false};
 };
@@ -164,11 +163,10 @@ OSErr GetMoviesError();
 TimeBase GetMovieTimeBase(Movie movie);
 
 // Callbacks on a movie's time base
-QTCallBackUPP NewQTCallBackUPP(QTCallBackProc procedure);
-QTCallBack NewCallBack(TimeBase timeBase, short callBackType);
-OSErr CallMeWhen(QTCallBack callBack, QTCallBackUPP procedure, long refCon, long flags, long param2,
+CallBack NewCallBack(TimeBase timeBase, short callBackType);
+OSErr CallMeWhen(CallBack callBack, CallBackProc procedure, void* refCon, long flags, long param2,
                  long param3);
-void DisposeCallBack(QTCallBack callBack);
+void DisposeCallBack(CallBack callBack);
 
 // Track
 Media GetTrackMedia(Track track);

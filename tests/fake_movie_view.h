@@ -1,12 +1,14 @@
 #pragma once
 
 // A movie view that plays nothing: the transport's commands land in fields,
-// and the test moves the clock and ends the movie when it likes.
+// and the test moves the clock and ends the movie when it likes. Like the
+// real view, each movie set on it gets a clock of its own.
 
 #include <QWidget>
 #include <memory>
+#include <string>
+#include <vector>
 
-#include "media/cl_movie.h"
 #include "platform/movie_view.h"
 #include "platform/toolbox.h"
 
@@ -20,19 +22,24 @@ public:
     void setTime(toolbox::TimeValue value, toolbox::TimeScale scale) override {
         seconds = scale > 0 ? double(value) / double(scale) : 0;
     }
-    void task() override { ++tasks; }
+    void task() override {}
     double seconds = 0;
-    int tasks = 0;
 };
 
 class MovieView : public reel::MovieView {
 public:
     QWidget* widget() override { return &widget_; }
-    void setMovie(std::shared_ptr<CLMovie> movie) override {
+    void setMovie(std::shared_ptr<toolbox::MovieRecord> movie) override {
+        if (clock) clock->retire();
         movie_ = std::move(movie);
-        if (movie_) movie_->QTMovie()->clock = clock;
+        clock.reset();
+        rate_ = 1.0f;
+        if (!movie_) return;
+        clock = std::make_shared<Clock>();
+        movie_->clock = clock;
+        loaded.push_back(movie_->source);
     }
-    CLMovie* movie() const override { return movie_.get(); }
+    const std::shared_ptr<toolbox::MovieRecord>& movie() const override { return movie_; }
     void start() override { playing = true; }
     void stop() override { playing = false; }
     bool isPlaying() const override { return playing; }
@@ -43,19 +50,16 @@ public:
     }
     void setMuted(bool muted) override { this->muted = muted; }
     void setVolume(float volume) override { this->volume = volume; }
-    void setEditable(bool editable) override { this->editable = editable; }
-    void showController(bool show, bool) override { controllerShown = show; }
 
-    std::shared_ptr<Clock> clock = std::make_shared<Clock>();
+    std::shared_ptr<Clock> clock;     // the movie shown now's
+    std::vector<std::string> loaded;  // every movie set, oldest first
     bool playing = false;
     bool muted = false;
     float volume = -1;
-    bool editable = true;
-    bool controllerShown = true;
 
 private:
     QWidget widget_;
-    std::shared_ptr<CLMovie> movie_;
+    std::shared_ptr<toolbox::MovieRecord> movie_;
     float rate_ = 1.0f;
 };
 

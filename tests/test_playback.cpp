@@ -14,7 +14,6 @@
 #include "platform/log.h"
 #include "platform/mpv_movie_view.h"
 #include "platform/mpv_player.h"
-#include "platform/notification_center.h"
 #include "transport/fade_window.h"
 
 using namespace reel;
@@ -45,22 +44,20 @@ class PlaybackTest : public QObject {
 
     void view(int row) {
         c().selectRow(row);
-        c().readSettings();
+        c().showSelectedEntryInfo();
         c().viewItem();
         QVERIFY(c().view());
     }
 
-    void post(const char* word) {
-        platform::NotificationCenter::defaultCenter().postNotificationName(platform::kFastNotification, word);
-    }
+    void post(FastCommand command) { emit ui_->messages().fast(command); }
 
     // Scans for about a second and says how far the position moved.
-    double scanned(const char* word) {
-        post(word);
+    double scanned(FastCommand command) {
+        post(command);
         const double from = player().position();
         QTest::qWait(1000);
         const double moved = player().position() - from;
-        post("play");
+        post(FastCommand::Play);
         return moved;
     }
 
@@ -89,12 +86,12 @@ private slots:
     void cleanup() { ui_.reset(); }
 
     void playsThroughThePlaylistByItself() {
-        c().openPanelDidEnd({clip("one.mp4", 1), clip("two.mp4", 1), clip("three.mp4", 1)}, 1);
+        c().openPanelDidEnd({clip("one.mp4", true), clip("two.mp4", 1), clip("three.mp4", 1)}, 1);
         c().intake().finish();
         view(0);
-        QTRY_COMPARE_WITH_TIMEOUT(c().cNameField->text(), QString("two"), 8000);
-        QTRY_COMPARE_WITH_TIMEOUT(c().cNameField->text(), QString("three"), 8000);
-        QTRY_VERIFY_WITH_TIMEOUT(!c().viewerWindow->isVisible(), 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(c().outlets().cNameField->text(), QString("two"), 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(c().outlets().cNameField->text(), QString("three"), 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(!c().outlets().viewerWindow->isVisible(), 8000);
         QCOMPARE(c().selectedRow(), 2);
     }
 
@@ -116,18 +113,18 @@ private slots:
         const QString doomed = files_.filePath("doomed.mp4");
         QFile::copy(whole, doomed);
 
-        c().openPanelDidEnd({clip("before.mp4", 1), broken, doomed, clip("after.mp4", 1)}, 1);
+        c().openPanelDidEnd({clip("before.mp4", true), broken, doomed, clip("after.mp4", 1)}, 1);
         c().intake().finish();
         QCOMPARE(c().objects().size(), 4u);
         QFile::remove(doomed);
         view(1);
-        post("forward");  // the transport keeps working on what can be decoded
-        post("play");
-        post("previous");
-        QCOMPARE(c().cNameField->text(), QString("before"));
+        post(FastCommand::Forward);  // the transport keeps working on what can be decoded
+        post(FastCommand::Play);
+        post(FastCommand::Previous);
+        QCOMPARE(c().outlets().cNameField->text(), QString("before"));
         // On from there by itself: past the broken file and the vanished one, to the end.
-        QTRY_COMPARE_WITH_TIMEOUT(c().cNameField->text(), QString("after"), 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(!c().viewerWindow->isVisible(), 8000);
+        QTRY_COMPARE_WITH_TIMEOUT(c().outlets().cNameField->text(), QString("after"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!c().outlets().viewerWindow->isVisible(), 8000);
         QCOMPARE(c().selectedRow(), 3);
     }
 
@@ -137,19 +134,19 @@ private slots:
         const QString vob =
             make("long.vob", {"-f", "lavfi", "-i", "testsrc2=size=352x288:rate=25", "-f", "lavfi", "-i",
                               "sine", "-t", "30", "-c:v", "mpeg2video", "-c:a", "ac3", "-f", "vob"});
-        c().openPanelDidEnd({mp4, vob}, 1);
+        c().openPanelDidEnd({mp4, vob}, true);
         c().intake().finish();
         for (int row : {0, 1}) {
             view(row);
             QTRY_VERIFY_WITH_TIMEOUT(player().position() > 0.2, 5000);
             player().seek(10);
             QTest::qWait(300);
-            const double forward = scanned("forward");
+            const double forward = scanned(FastCommand::Forward);
             QVERIFY2(forward > 1.8 && forward < 4.5, qPrintable(QString("forward moved %1 s").arg(forward)));
             QCOMPARE(player().rate(), 1.0);
             QVERIFY(!player().muted());
             QTest::qWait(200);
-            const double backward = scanned("rewind");
+            const double backward = scanned(FastCommand::Rewind);
             QVERIFY2(backward < -1.2,
                      qPrintable(QString("rewind moved %1 s in row %2").arg(backward).arg(row)));
             QCOMPARE(player().rate(), 1.0);
@@ -159,16 +156,16 @@ private slots:
     }
 
     void scanningMutesUntilPlay() {
-        c().openPanelDidEnd({clip("long.mp4", 30)}, 1);
+        c().openPanelDidEnd({clip("long.mp4", 30)}, true);
         c().intake().finish();
         view(0);
-        post("forward");
+        post(FastCommand::Forward);
         QVERIFY(player().muted());
         QCOMPARE(c().view()->rate(), 3.0f);
-        post("rewind");
+        post(FastCommand::Rewind);
         QVERIFY(player().muted());
         QCOMPARE(c().view()->rate(), -3.0f);
-        post("play");
+        post(FastCommand::Play);
         QVERIFY(!player().muted());
         QCOMPARE(c().view()->rate(), 1.0f);
     }
@@ -180,7 +177,7 @@ private slots:
         const auto restore = qScopeGuard([] { qputenv("REEL_MPV_OPTIONS", "vo=null,ao=null"); });
         const QString movie = make("picture.mp4", {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-t",
                                                    "20", "-c:v", "mpeg4", "-q:v", "5"});
-        c().openPanelDidEnd({movie, movie}, 1);
+        c().openPanelDidEnd({movie, movie}, true);
         c().intake().finish();
         for (int row : {0, 1}) {
             view(row);
@@ -191,7 +188,7 @@ private slots:
         }
         for (bool full : {true, false}) {
             c().fullScreen();
-            QCOMPARE(c().view()->widget()->window() == c().viewerWindow, !full);
+            QCOMPARE(c().view()->widget()->window() == c().outlets().viewerWindow, !full);
             const double at = player().position();
             QTRY_VERIFY_WITH_TIMEOUT(player().position() > at + 1.0, 5000);
             QTRY_VERIFY_WITH_TIMEOUT(showsPicture(), 3000);

@@ -18,12 +18,13 @@
 #include "app/app_controller.h"
 #include "app/interface.h"
 #include "app/playlist_intake.h"
+#include "app/playlist_model.h"
 #include "app/playlist_table.h"
 #include "fake_toolbox.h"
 #include "platform/log.h"
 #include "platform/preferences.h"
 
-using namespace reel;
+    using namespace reel;
 
 namespace {
 
@@ -63,7 +64,7 @@ class PlaylistWindowTest : public QObject {
     }
 
     void addAndWait(const QStringList& paths) {
-        c().openPanelDidEnd(paths, 1);
+        c().openPanelDidEnd(paths, true);
         c().intake().finish();
     }
 
@@ -79,16 +80,17 @@ private slots:
     }
 
     void startsEmptyWithNoVideo() {
-        QCOMPARE(c().tableView->model()->rowCount(), 0);
-        QCOMPARE(c().nameField->text(), QString("No Video"));
-        QVERIFY(!c().viewButton->isEnabled());
-        QVERIFY(!c().removeButton->isEnabled());
+        QCOMPARE(c().outlets().tableView->model()->rowCount(), 0);
+        QCOMPARE(c().outlets().nameField->text(), QString("No Video"));
+        QVERIFY(!c().outlets().viewButton->isEnabled());
+        QVERIFY(!c().outlets().removeButton->isEnabled());
         // A click on the empty table keeps the no-selection panel.
         ui_->playlistWindow().show();
-        QTest::mouseClick(c().tableView->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
-        QCOMPARE(c().nameField->text(), QString("No Video"));
-        for (QLabel* field : {c().sizeField, c().lengthField, c().standardField, c().videoFormatField,
-                              c().audioFormatField, c().fpsField})
+        QTest::mouseClick(c().outlets().tableView->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+        QCOMPARE(c().outlets().nameField->text(), QString("No Video"));
+        for (QLabel* field :
+             {c().outlets().sizeField, c().outlets().lengthField, c().outlets().standardField,
+              c().outlets().videoFormatField, c().outlets().audioFormatField, c().outlets().fpsField})
             QCOMPARE(field->text(), QString());
     }
 
@@ -103,54 +105,56 @@ private slots:
 
         addAndWait(chosen);
         QCOMPARE(names(c()), QStringList({chosen[0], chosen[1], chosen[4], chosen[6]}));
-        QCOMPARE(c().tableView->model()->rowCount(), 4);
+        QCOMPARE(c().outlets().tableView->model()->rowCount(), 4);
         // The same file twice is two entries.
         QCOMPARE(c().objects()[0], c().objects()[3]);
         QCOMPARE(c().objects()[1].type, std::string("MPEG-1"));
         QCOMPARE(c().objects()[1].audioType, std::string("MPEG1 Muxed"));
         // Every column shows the full path.
-        QCOMPARE(c().tableView->model()->index(2, 0).data().toString(), chosen[4]);
+        QCOMPARE(c().outlets().tableView->model()->index(2, 0).data().toString(), chosen[4]);
         // Adding selects nothing.
-        QCOMPARE(c().nameField->text(), QString("No Video"));
+        QCOMPARE(c().outlets().nameField->text(), QString("No Video"));
     }
 
     void panelFollowsTheSelection() {
         addAndWait({movie("one.mp4"), movie("Trip.avi", "dx50_mp3.avi")});
         ui_->playlistWindow().show();
-        const QRect second = c().tableView->visualRect(c().tableView->model()->index(1, 0));
-        QTest::mouseClick(c().tableView->viewport(), Qt::LeftButton, {}, second.center());
+        const QRect second =
+            c().outlets().tableView->visualRect(c().outlets().tableView->model()->index(1, 0));
+        QTest::mouseClick(c().outlets().tableView->viewport(), Qt::LeftButton, {}, second.center());
         QCOMPARE(c().selectedRow(), 1);
-        QCOMPARE(c().nameField->text(), QString("Trip"));
-        QCOMPARE(c().sizeField->text(), QString("320x240 Aspect: 1.3333"));
-        QCOMPARE(c().lengthField->text(), QString("0:00:02"));
-        QCOMPARE(c().standardField->text(), QString("PAL"));
-        QCOMPARE(c().videoFormatField->text(), QString("DIVX-5"));
-        QCOMPARE(c().audioFormatField->text(), QString("MPEG Layer-3, Stereo, 44100 Hz"));
-        QCOMPARE(c().fpsField->text(), QString("25"));
-        QVERIFY(c().viewButton->isEnabled());
-        QVERIFY(c().removeButton->isEnabled());
+        QCOMPARE(c().outlets().nameField->text(), QString("Trip"));
+        QCOMPARE(c().outlets().sizeField->text(), QString("320x240 Aspect: 1.3333"));
+        QCOMPARE(c().outlets().lengthField->text(), QString("0:00:02"));
+        QCOMPARE(c().outlets().standardField->text(), QString("PAL"));
+        QCOMPARE(c().outlets().videoFormatField->text(), QString("DIVX-5"));
+        QCOMPARE(c().outlets().audioFormatField->text(), QString("MPEG Layer-3, Stereo, 44100 Hz"));
+        QCOMPARE(c().outlets().fpsField->text(), QString("25"));
+        QVERIFY(c().outlets().viewButton->isEnabled());
+        QVERIFY(c().outlets().removeButton->isEnabled());
 
         // Below the last row: nothing selected.
-        QTest::mouseClick(c().tableView->viewport(), Qt::LeftButton, {}, QPoint(20, second.bottom() + 40));
+        QTest::mouseClick(c().outlets().tableView->viewport(), Qt::LeftButton, {},
+                          QPoint(20, second.bottom() + 40));
         QCOMPARE(c().selectedRow(), -1);
-        QCOMPARE(c().nameField->text(), QString("No Video"));
-        QVERIFY(!c().viewButton->isEnabled());
+        QCOMPARE(c().outlets().nameField->text(), QString("No Video"));
+        QVERIFY(!c().outlets().viewButton->isEnabled());
     }
 
     void removeTakesTheSelectedEntry() {
         const QStringList paths = {movie("a.mp4"), movie("b.mp4"), movie("c.mp4")};
         addAndWait(paths);
         c().selectRow(1);
-        c().readSettings();
-        QCOMPARE(c().nameField->text(), QString("b"));
+        c().showSelectedEntryInfo();
+        QCOMPARE(c().outlets().nameField->text(), QString("b"));
         c().removeItem();
         QCOMPARE(names(c()), QStringList({paths[0], paths[2]}));
-        QCOMPARE(c().tableView->model()->rowCount(), 2);
+        QCOMPARE(c().outlets().tableView->model()->rowCount(), 2);
         // The panel shows whatever the table now has selected.
         const int row = c().selectedRow();
-        QCOMPARE(c().nameField->text(),
+        QCOMPARE(c().outlets().nameField->text(),
                  row < 0 ? QString("No Video") : QFileInfo(paths[row == 0 ? 0 : 2]).baseName());
-        c().tableView->clearSelection();
+        c().outlets().tableView->clearSelection();
         c().removeItem();  // nothing selected: nothing happens
         QCOMPARE(c().objects().size(), 2u);
     }
@@ -174,9 +178,9 @@ private slots:
         for (const auto& d : cases) {
             const auto data = dragOf(d.files);
             const std::size_t before = c().objects().size();
-            QCOMPARE(c().validateDrop(data.get()) == DragOperation::Link, d.offered);
+            QCOMPARE(validateDrop(data.get()) == DragOperation::Link, d.offered);
             // The table hands a drop over whatever row it lands on.
-            QAbstractItemModel* model = c().tableView->model();
+            QAbstractItemModel* model = c().outlets().tableView->model();
             QCOMPARE(model->canDropMimeData(data.get(), Qt::CopyAction, 0, 0, {}), d.offered);
             // A refused drag is never dropped, except one without files, which the drop refuses too.
             if (d.offered || d.files.isEmpty()) {
@@ -189,23 +193,23 @@ private slots:
         QCOMPARE(QString::fromStdString(c().objects().back().name), mov);
         QCOMPARE(c().objects().size(), 2u);
         // No row is ever dragged out.
-        QVERIFY(
-            !(c().tableView->model()->flags(c().tableView->model()->index(0, 0)) & Qt::ItemIsDragEnabled));
+        QVERIFY(!(c().outlets().tableView->model()->flags(c().outlets().tableView->model()->index(0, 0)) &
+                  Qt::ItemIsDragEnabled));
     }
 
     void volumeComesBackFromTheLastRun() {
-        QCOMPARE(AppController::floatValue(c().volumeSlider), 0.75f);  // the layout's own value
-        c().applicationDidFinishLaunching();                           // no stored domain
-        QCOMPARE(AppController::floatValue(c().volumeSlider), 0.75f);
+        QCOMPARE(AppController::floatValue(c().outlets().volumeSlider), 0.75f);  // the layout's own value
+        c().applicationDidFinishLaunching();                                     // no stored domain
+        QCOMPARE(AppController::floatValue(c().outlets().volumeSlider), 0.75f);
 
         platform::setPersistentDomain({{"Other", 3}}, platform::kPreferenceDomain);
         c().applicationDidFinishLaunching();  // a domain without the key
-        QCOMPARE(AppController::floatValue(c().volumeSlider), 0.75f);
+        QCOMPARE(AppController::floatValue(c().outlets().volumeSlider), 0.75f);
 
         platform::setPersistentDomain({{"VolumeLevel", 0.25f}, {"Other", 3}}, platform::kPreferenceDomain);
         QVERIFY(QFile::exists(config_.filePath("reel/reel.ini")));
         c().applicationDidFinishLaunching();
-        QCOMPARE(AppController::floatValue(c().volumeSlider), 0.25f);
+        QCOMPARE(AppController::floatValue(c().outlets().volumeSlider), 0.25f);
     }
 
     void damagedFilesNeitherStopNorDisorderTheIntake() {
@@ -253,8 +257,8 @@ private slots:
         for (int i = 1; i < added.size(); ++i) QVERIFY(all.indexOf(added[i - 1]) < all.indexOf(added[i]));
         // And the window still answers.
         c().selectRow(0);
-        c().readSettings();
-        QCOMPARE(c().nameField->text(), QFileInfo(good[0]).completeBaseName());
+        c().showSelectedEntryInfo();
+        QCOMPARE(c().outlets().nameField->text(), QFileInfo(good[0]).completeBaseName());
     }
 
     void longListsShowProgressAndCanBeCancelled() {

@@ -17,8 +17,8 @@
 #include "app/playlist_table.h"
 #include "fake_movie_view.h"
 #include "platform/log.h"
-#include "platform/notification_center.h"
 #include "platform/preferences.h"
+#include "transport/controller_window.h"
 #include "transport/fade_window.h"
 #include "ui/full_screen_window.h"
 #include "ui/image_button.h"
@@ -29,10 +29,6 @@ namespace {
 
 QString media(const QString& name) { return qEnvironmentVariable("REEL_TEST_MEDIA") + "/" + name; }
 
-void postFast(const char* word) {
-    platform::NotificationCenter::defaultCenter().postNotificationName(platform::kFastNotification, word);
-}
-
 }  // namespace
 
 class TransportTest : public QObject {
@@ -41,10 +37,25 @@ class TransportTest : public QObject {
     QTemporaryDir config_;
     QTemporaryDir files_;
     std::unique_ptr<Interface> ui_;
-    std::vector<fake::MovieView*> views_;  // every view made, newest last
+    fake::MovieView* view_ = nullptr;  // the session's, once made
+    int viewsMade_ = 0;
 
     AppController& c() { return ui_->controller(); }
-    fake::MovieView& view() { return *views_.back(); }
+    const Outlets& ui() { return c().outlets(); }
+    fake::MovieView& view() { return *view_; }
+    // How many movies the view was given: each viewing gives it one.
+    int loads() const { return view_ ? int(view_->loaded.size()) : 0; }
+    void postFast(FastCommand command) { emit ui_->messages().fast(command); }
+
+    void makeInterface() {
+        view_ = nullptr;
+        ui_ = std::make_unique<Interface>([this] {
+            auto made = std::make_unique<fake::MovieView>();
+            view_ = made.get();
+            ++viewsMade_;
+            return made;
+        });
+    }
 
     QString copy(const QString& name, const QString& from) {
         const QString path = files_.filePath(name);
@@ -65,13 +76,13 @@ class TransportTest : public QObject {
     }
 
     void add(const QStringList& paths) {
-        c().openPanelDidEnd(paths, 1);
+        c().openPanelDidEnd(paths, true);
         c().intake().finish();
     }
 
     void viewRow(int row) {
         c().selectRow(row);
-        c().readSettings();
+        c().showSelectedEntryInfo();
         c().viewItem();
     }
 
@@ -86,12 +97,8 @@ private slots:
         platform::setLogEnabled(false);
     }
     void init() {
-        views_.clear();
-        ui_ = std::make_unique<Interface>([this] {
-            auto made = std::make_unique<fake::MovieView>();
-            views_.push_back(made.get());
-            return made;
-        });
+        viewsMade_ = 0;
+        makeInterface();
     }
     void cleanup() {
         ui_.reset();
@@ -100,24 +107,21 @@ private slots:
 
     void viewingFillsTheWindowsAndArmsTheEnd() {
         add({copy("clip.mov", media("mjpeg_ima4_2997.mov"))});
-        AppController::setFloatValue(c().volumeSlider, 0.4f);
+        AppController::setFloatValue(ui().volumeSlider, 0.4f);
         viewRow(0);
-        QCOMPARE(int(views_.size()), 1);
-        QCOMPARE(c().viewerWindow->windowTitle(), QString("clip.mov"));
-        QCOMPARE(c().cNameField->text(), QString("clip"));
-        QCOMPARE(c().cTimeField->text(), QString("0:00:02"));
+        QCOMPARE(loads(), 1);
+        QCOMPARE(ui().viewerWindow->windowTitle(), QString("clip.mov"));
+        QCOMPARE(ui().cNameField->text(), QString("clip"));
+        QCOMPARE(ui().cTimeField->text(), QString("0:00:02"));
         QCOMPARE(c().cLength(), QString("0:00:02"));
         QVERIFY(view().playing);
         QVERIFY(c().buttonState());
-        QVERIFY(!view().editable);
-        QVERIFY(!view().controllerShown);
         QCOMPARE(view().volume, 0.4f);
-        QCOMPARE(c().viewerWindow->contentView(), views_.back());
-        QCOMPARE(c().viewerWindow->size(), QSize(320, 240));
-        QCOMPARE(c().viewerWindow->aspectRatio(), QSizeF(320, 240));
-        QVERIFY(c().viewerWindow->isVisible());
-        QVERIFY(c().cWindow->isVisible());
-        QVERIFY(c().currentCallBack());
+        QCOMPARE(ui().viewerWindow->contentView(), view_);
+        QCOMPARE(ui().viewerWindow->size(), QSize(320, 240));
+        QCOMPARE(ui().viewerWindow->aspectRatio(), QSizeF(320, 240));
+        QVERIFY(ui().viewerWindow->isVisible());
+        QVERIFY(ui().cWindow->isVisible());
         // Each viewing stores the volume.
         const auto stored = platform::persistentDomainForName(platform::kPreferenceDomain);
         QVERIFY(stored);
@@ -131,15 +135,16 @@ private slots:
         for (int expected = 1; expected <= 2; ++expected) {
             endMovie(view());
             QTRY_COMPARE(c().selectedRow(), expected);
-            QCOMPARE(int(views_.size()), expected + 1);
-            QCOMPARE(c().cNameField->text(), QString("abc").mid(expected, 1));
-            QVERIFY(c().viewerWindow->isVisible());
+            QCOMPARE(loads(), expected + 1);
+            QCOMPARE(ui().cNameField->text(), QString("abc").mid(expected, 1));
+            QVERIFY(ui().viewerWindow->isVisible());
         }
         endMovie(view());
-        QTRY_VERIFY(!c().viewerWindow->isVisible());
+        QTRY_VERIFY(!ui().viewerWindow->isVisible());
+        QCOMPARE(viewsMade_, 1);  // one view for the whole session
         QTest::qWait(50);
         QCOMPARE(c().selectedRow(), 2);
-        QCOMPARE(int(views_.size()), 3);
+        QCOMPARE(loads(), 3);
     }
 
     void theEndFollowsTheSelectionNotTheMovie() {
@@ -148,12 +153,12 @@ private slots:
         viewRow(0);
         c().selectRow(1);  // the user picks another row while the first plays
         endMovie(view());
-        QTRY_COMPARE(int(views_.size()), 2);
+        QTRY_COMPARE(loads(), 2);
         QCOMPARE(c().selectedRow(), 2);
 
-        c().tableView->clearSelection();  // no row: the first follows
+        ui().tableView->clearSelection();  // no row: the first follows
         endMovie(view());
-        QTRY_COMPARE(int(views_.size()), 3);
+        QTRY_COMPARE(loads(), 3);
         QCOMPARE(c().selectedRow(), 0);
 
         // Everything removed while playing: the viewer closes and nothing plays.
@@ -162,8 +167,8 @@ private slots:
             c().removeItem();
         }
         endMovie(view());
-        QTRY_VERIFY(!c().viewerWindow->isVisible());
-        QCOMPARE(int(views_.size()), 3);
+        QTRY_VERIFY(!ui().viewerWindow->isVisible());
+        QCOMPARE(loads(), 3);
     }
 
     void aReplacedMovieNeverAdvances() {
@@ -171,65 +176,63 @@ private slots:
              copy("c.mov", media("mjpeg_ima4_2997.mov"))});
         viewRow(0);
         const std::shared_ptr<fake::Clock> firstClock = view().clock;
-        postFast("next");
+        postFast(FastCommand::Next);
         QCOMPARE(c().selectedRow(), 1);
-        QCOMPARE(int(views_.size()), 2);
+        QCOMPARE(loads(), 2);
         // The first movie's end comes after all: its callback was disarmed with it.
         std::thread([firstClock] { firstClock->setAtStop(true); }).join();
         QTest::qWait(100);
         QCOMPARE(c().selectedRow(), 1);
-        QCOMPARE(int(views_.size()), 2);
+        QCOMPARE(loads(), 2);
         // The movie shown now still moves the playlist on at its end.
         endMovie(view());
         QTRY_COMPARE(c().selectedRow(), 2);
     }
 
     void scanningAndPlayingWords() {
-        postFast("forward");  // nothing to act on yet
-        postFast("play");
+        postFast(FastCommand::Forward);  // nothing to act on yet
+        postFast(FastCommand::Play);
         add({copy("a.mp4", media("mpeg4_mp3.mp4"))});
         viewRow(0);
-        postFast("forward");
+        postFast(FastCommand::Forward);
         QVERIFY(view().muted);
         QCOMPARE(view().rate(), 3.0f);
-        postFast("play");
+        postFast(FastCommand::Play);
         QVERIFY(!view().muted);
         QCOMPARE(view().rate(), 1.0f);
-        postFast("rewind");
+        postFast(FastCommand::Rewind);
         QVERIFY(view().muted);
         QCOMPARE(view().rate(), -3.0f);
-        postFast("play");
+        postFast(FastCommand::Play);
         QCOMPARE(view().rate(), 1.0f);
         view().muted = true;  // play at rate 1 changes nothing, not even the sound
-        postFast("play");
+        postFast(FastCommand::Play);
         QVERIFY(view().muted);
-        postFast("sideways");
-        QCOMPARE(view().rate(), 1.0f);
-        QCOMPARE(int(views_.size()), 1);
+        QCOMPARE(loads(), 1);
     }
 
     void nextAndPreviousStopAtTheEnds() {
-        postFast("next");  // empty playlist
-        QCOMPARE(int(views_.size()), 0);
+        postFast(FastCommand::Next);  // empty playlist
+        QCOMPARE(loads(), 0);
         add({copy("a.mp4", media("mpeg4_mp3.mp4")), copy("b.avi", media("dx50_mp3.avi"))});
-        postFast("previous");  // nothing selected
-        QCOMPARE(int(views_.size()), 0);
-        postFast("next");  // nothing selected: the first entry
+        postFast(FastCommand::Previous);  // nothing selected
+        QCOMPARE(loads(), 0);
+        postFast(FastCommand::Next);  // nothing selected: the first entry
         QCOMPARE(c().selectedRow(), 0);
-        QCOMPARE(int(views_.size()), 1);
-        postFast("previous");
+        QCOMPARE(loads(), 1);
+        postFast(FastCommand::Previous);
         QCOMPARE(c().selectedRow(), 0);
-        QCOMPARE(int(views_.size()), 1);
-        postFast("next");
+        QCOMPARE(loads(), 1);
+        postFast(FastCommand::Next);
         QCOMPARE(c().selectedRow(), 1);
-        QCOMPARE(c().cNameField->text(), QString("b"));
-        postFast("next");
+        QCOMPARE(ui().cNameField->text(), QString("b"));
+        postFast(FastCommand::Next);
         QCOMPARE(c().selectedRow(), 1);
-        QCOMPARE(int(views_.size()), 2);
-        QVERIFY(c().viewerWindow->isVisible());
-        postFast("previous");
+        QCOMPARE(loads(), 2);
+        QVERIFY(ui().viewerWindow->isVisible());
+        postFast(FastCommand::Previous);
         QCOMPARE(c().selectedRow(), 0);
-        QCOMPARE(int(views_.size()), 3);
+        QCOMPARE(loads(), 3);
     }
 
     void positionReadOutAndSeeking() {
@@ -239,68 +242,68 @@ private slots:
         QCOMPARE(c().cLength(), QString("1:30:00"));
         view().clock->seconds = 83;
         c().checkTime();
-        QCOMPARE(c().cTimeField->text(), QString("0:01:23/1:30:00"));
-        QVERIFY(qAbs(AppController::floatValue(c().timeSlider) - 83.0f / 5400.0f) < 1e-4f);
-        QCOMPARE(c().mainButton->image().cacheKey(), reel::pause.cacheKey());
+        QCOMPARE(ui().cTimeField->text(), QString("0:01:23/1:30:00"));
+        QVERIFY(qAbs(AppController::floatValue(ui().timeSlider) - 83.0f / 5400.0f) < 1e-4f);
+        QCOMPARE(ui().mainButton->image().cacheKey(), c().icons().pause.cacheKey());
 
         // Paused: the read-out and the slider stay where they were.
-        c().mainButtonClicked(c().mainButton);
+        c().mainButtonClicked();
         QVERIFY(!view().playing);
         view().clock->seconds = 600;
         c().checkTime();
-        QCOMPARE(c().cTimeField->text(), QString("0:01:23/1:30:00"));
-        QCOMPARE(c().mainButton->image().cacheKey(), reel::play.cacheKey());
+        QCOMPARE(ui().cTimeField->text(), QString("0:01:23/1:30:00"));
+        QCOMPARE(ui().mainButton->image().cacheKey(), c().icons().play.cacheKey());
         QVERIFY(!c().buttonState());
 
         viewRow(1);
-        AppController::setFloatValue(c().timeSlider, 0.5f);  // the user drags to the middle
+        AppController::setFloatValue(ui().timeSlider, 0.5f);  // the user drags to the middle
         QCOMPARE(view().clock->seconds, 30.0);
-        QCOMPARE(c().cTimeField->text(), QString("0:00:30/0:01:01"));
+        QCOMPARE(ui().cTimeField->text(), QString("0:00:30/0:01:01"));
 
         // No length: the slider stays at the start.
         viewRow(2);
         QCOMPARE(c().cLength(), QString("0:00:00"));
         view().clock->seconds = 0.4;
         c().checkTime();
-        QCOMPARE(AppController::floatValue(c().timeSlider), 0.0f);
-        AppController::setFloatValue(c().timeSlider, 0.7f);
+        QCOMPARE(AppController::floatValue(ui().timeSlider), 0.0f);
+        AppController::setFloatValue(ui().timeSlider, 0.7f);
         QCOMPARE(view().clock->seconds, 0.0);
 
         // With no row selected the length is empty: seeking goes to the start, and nothing fails.
-        c().tableView->clearSelection();
-        c().readSettings();
-        AppController::setFloatValue(c().timeSlider, 0.3f);
+        ui().tableView->clearSelection();
+        c().showSelectedEntryInfo();
+        AppController::setFloatValue(ui().timeSlider, 0.3f);
         QCOMPARE(view().clock->seconds, 0.0);
     }
 
     void playPauseButton() {
-        ImageButton* button = c().mainButton;
-        c().mainButtonClicked(button);  // empty playlist: nothing opens, the button still says pause
-        QCOMPARE(int(views_.size()), 0);
+        ImageButton* button = ui().mainButton;
+        c().mainButtonClicked();  // empty playlist: nothing opens, the button still says pause
+        QCOMPARE(loads(), 0);
         QVERIFY(c().buttonState());
-        QCOMPARE(button->image().cacheKey(), reel::pause.cacheKey());
-        QCOMPARE(button->alternateImage().cacheKey(), reel::bPause.cacheKey());
+        QCOMPARE(button->image().cacheKey(), c().icons().pause.cacheKey());
+        QCOMPARE(button->alternateImage().cacheKey(), c().icons().pausePressed.cacheKey());
         c().checkTime();  // nothing plays: the next tick puts it right
         QVERIFY(!c().buttonState());
-        QCOMPARE(button->image().cacheKey(), reel::play.cacheKey());
+        QCOMPARE(button->image().cacheKey(), c().icons().play.cacheKey());
 
         add({copy("a.mp4", media("mpeg4_mp3.mp4"))});
         c().selectRow(0);
-        c().readSettings();
-        c().mainButtonClicked(button);  // play with the viewer closed opens the selected entry
-        QCOMPARE(int(views_.size()), 1);
+        c().showSelectedEntryInfo();
+        c().mainButtonClicked();  // play with the viewer closed opens the selected entry
+        QCOMPARE(loads(), 1);
         QVERIFY(view().playing);
-        c().mainButtonClicked(button);
+        c().mainButtonClicked();
         QVERIFY(!view().playing);
-        QCOMPARE(button->image().cacheKey(), reel::play.cacheKey());
-        c().mainButtonClicked(button);
+        QCOMPARE(button->image().cacheKey(), c().icons().play.cacheKey());
+        c().mainButtonClicked();
         QVERIFY(view().playing);
-        QCOMPARE(int(views_.size()), 1);
+        QCOMPARE(loads(), 1);
     }
 
     void volumeIsKeptAcrossLaunches() {
         platform::setPersistentDomain({{"Other", "kept"}}, platform::kPreferenceDomain);
-        AppController::setFloatValue(c().volumeSlider, 0.25f);  // the user moves the slider
+        AppController::setFloatValue(ui().volumeSlider, 0.25f);  // the user moves the slider
         const auto stored = platform::persistentDomainForName(platform::kPreferenceDomain);
         QCOMPARE(stored->value("VolumeLevel").toFloat(), 0.25f);
         QCOMPARE(stored->value("Other").toString(), QString("kept"));
@@ -309,29 +312,25 @@ private slots:
         viewRow(0);
         QCOMPARE(view().volume, 0.25f);  // the first movie starts at that volume
 
-        ui_ = std::make_unique<Interface>([this] {
-            auto made = std::make_unique<fake::MovieView>();
-            views_.push_back(made.get());
-            return made;
-        });
-        QCOMPARE(AppController::floatValue(c().volumeSlider), 0.75f);
+        makeInterface();
+        QCOMPARE(AppController::floatValue(ui().volumeSlider), 0.75f);
         c().applicationDidFinishLaunching();
-        QCOMPARE(AppController::floatValue(c().volumeSlider), 0.25f);
+        QCOMPARE(AppController::floatValue(ui().volumeSlider), 0.25f);
     }
 
     void whatCannotBeViewedIsLeftAlone() {
         c().viewItem();  // nothing selected
-        QCOMPARE(int(views_.size()), 0);
+        QCOMPARE(loads(), 0);
 
         const QString doomed = copy("doomed.mp4", media("mpeg4_mp3.mp4"));
         add({doomed, copy("b.avi", media("dx50_mp3.avi"))});
         QFile::remove(doomed);
         viewRow(0);
-        QVERIFY(!c().viewerWindow->isVisible());
+        QVERIFY(!ui().viewerWindow->isVisible());
         QCOMPARE(c().objects().size(), 2u);
-        postFast("next");  // the rest of the playlist still plays
+        postFast(FastCommand::Next);  // the rest of the playlist still plays
         QCOMPARE(c().selectedRow(), 1);
-        QVERIFY(c().viewerWindow->isVisible());
+        QVERIFY(ui().viewerWindow->isVisible());
     }
 
     void fullScreenAcrossAnAdvance() {
@@ -341,16 +340,16 @@ private slots:
         viewRow(0);
         c().fullScreen();
         QVERIFY(c().inFullscreen());
-        QCOMPARE(views_.back()->widget()->parentWidget(), static_cast<QWidget*>(c().fullscreenWindow()));
+        QCOMPARE(view_->widget()->parentWidget(), static_cast<QWidget*>(c().fullscreenWindow()));
         endMovie(view());
-        QTRY_COMPARE(int(views_.size()), 2);
+        QTRY_COMPARE(loads(), 2);
         QVERIFY(c().inFullscreen());
-        QCOMPARE(views_.back()->widget()->parentWidget(), static_cast<QWidget*>(c().fullscreenWindow()));
+        QCOMPARE(view_->widget()->parentWidget(), static_cast<QWidget*>(c().fullscreenWindow()));
         QVERIFY(view().playing);
         // The last movie ends out of full screen, with the viewer closed.
         endMovie(view());
         QTRY_VERIFY(!c().inFullscreen());
-        QVERIFY(!c().viewerWindow->isVisible());
+        QVERIFY(!ui().viewerWindow->isVisible());
         QVERIFY(!c().fullscreenWindow()->isVisible());
     }
 
@@ -359,9 +358,9 @@ private slots:
     void theFullScreenKeyWorksBothWaysRepeatedly() {
         add({copy("a.mp4", media("mpeg4_mp3.mp4"))});
         viewRow(0);
-        QVERIFY(c().viewerWindow->isVisible());
-        c().viewerWindow->activateWindow();
-        QTRY_VERIFY(c().viewerWindow->isActiveWindow());
+        QVERIFY(ui().viewerWindow->isVisible());
+        ui().viewerWindow->activateWindow();
+        QTRY_VERIFY(ui().viewerWindow->isActiveWindow());
         for (bool full : {true, false, true, false}) {
             QTRY_VERIFY(QGuiApplication::focusWindow());
             QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_F);

@@ -9,32 +9,35 @@
 
 #include "fake_movie_view.h"
 #include "platform/log.h"
-#include "platform/notification_center.h"
 #include "platform/window_levels.h"
+#include "transport/controller_window.h"
 #include "transport/fade_window.h"
 #include "transport/fader.h"
 #include "ui/full_screen_window.h"
-#include "ui/gradient_view.h"
+#include "ui/rounded_panel.h"
 #include "ui/seek_buttons.h"
 
 using namespace reel;
 
 namespace {
 
-// Everything posted as "Fast", and every log line, while it lives.
+// Every command the given buttons send, and every log line, while it lives.
 struct Recorder {
-    Recorder() {
-        id = platform::NotificationCenter::defaultCenter().addObserver(
-            platform::kFastNotification,
-            [this](const platform::Notification& n) { fast << QString::fromStdString(n.object); });
+    explicit Recorder(std::initializer_list<SeekButton*> buttons = {}) {
+        for (SeekButton* button : buttons) {
+            connections.push_back(QObject::connect(button, &SeekButton::command, [this](FastCommand command) {
+                static const char* const words[] = {"forward", "rewind", "play", "next", "previous"};
+                fast << words[int(command)];
+            }));
+        }
         platform::setLogSink(
             [this](std::string_view line) { log << QString::fromUtf8(line.data(), int(line.size())); });
     }
     ~Recorder() {
-        platform::NotificationCenter::defaultCenter().removeObserver(id);
+        for (const auto& connection : connections) QObject::disconnect(connection);
         platform::setLogSink({});
     }
-    int id;
+    std::vector<QMetaObject::Connection> connections;
     QStringList fast;
     QStringList log;
 };
@@ -130,22 +133,20 @@ private slots:
     }
 
     void controllerComesBackOnlyWhenFadedOut() {
-        IControllerWindow controller;
-        controller.awakeFromNib();
+        ControllerWindow controller;
         controller.fades().setAlphaValue(0.5f);
         controller.QWidget::show();
         controller.fadeOut();
-        platform::NotificationCenter::defaultCenter().postNotificationName(platform::kMovedNotification);
+        controller.show();
         QVERIFY(controller.alphaValue() == 0.5f);  // mid-fade: left alone
         QTRY_VERIFY(!controller.isVisible());
-        platform::NotificationCenter::defaultCenter().postNotificationName(platform::kMovedNotification);
+        controller.show();
         QTRY_COMPARE(controller.alphaValue(), 1.0f);
         QVERIFY(controller.isVisible());
     }
 
     void autoHideOnlyAboveTheNormalLevel() {
-        IControllerWindow controller;
-        controller.awakeFromNib();
+        ControllerWindow controller;
         controller.fadeIn();
         QTRY_COMPARE(controller.alphaValue(), 1.0f);
         controller.mouseMoved();
@@ -161,7 +162,7 @@ private slots:
 
         platform::setWindowLevel(&controller, platform::kFullScreenLevel + 1);
         controller.mouseMoved();
-        QTRY_VERIFY_WITH_TIMEOUT(!controller.isVisible(), IControllerWindow::kAutoHideMilliseconds + 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!controller.isVisible(), ControllerWindow::kAutoHideMilliseconds + 3000);
         QVERIFY(!controller.autoHidePending());
     }
 
@@ -180,9 +181,8 @@ private slots:
     void fullScreenWindowTellsOfTheMouseAndKeepsEscape() {
         Recorder recorder;
         int moved = 0;
-        const int id = platform::NotificationCenter::defaultCenter().addObserver(
-            platform::kMovedNotification, [&](const platform::Notification&) { ++moved; });
         FullScreenWindow window(QRect(0, 0, 640, 480));
+        connect(&window, &FullScreenWindow::moved, [&] { ++moved; });
         QTest::mouseMove(&window, QPoint(10, 10));  // hidden: says nothing
         QMouseEvent hiddenMove(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton,
                                Qt::NoModifier);
@@ -198,11 +198,10 @@ private slots:
         QApplication::sendEvent(&window, &escape);
         QCOMPARE(recorder.log, QStringList{"27"});
         QVERIFY(window.isVisible());
-        window.shita();
+        window.sinkBelowOthers();
         QCOMPARE(platform::windowLevel(&window), -20);
-        window.ue();
+        window.raiseAboveOthers();
         QCOMPARE(platform::windowLevel(&window), 26);
-        platform::NotificationCenter::defaultCenter().removeObserver(id);
     }
 
     void seekButtonsTellClicksFromHolds() {
@@ -213,7 +212,7 @@ private slots:
         rewind.show();
         forward.show();
         {
-            Recorder r;
+            Recorder r{&rewind, &forward};
             QTest::mousePress(&rewind, Qt::LeftButton);
             QTest::qWait(300);
             QTest::mouseRelease(&rewind, Qt::LeftButton, {},
@@ -223,7 +222,7 @@ private slots:
             QVERIFY(!rewind.isDown());
         }
         {
-            Recorder r;
+            Recorder r{&rewind, &forward};
             QTest::mousePress(&forward, Qt::LeftButton);
             QTest::qWait(300);
             QTest::mouseRelease(&forward, Qt::LeftButton);
@@ -231,7 +230,7 @@ private slots:
             QCOMPARE(r.log, QStringList{"Click once"});
         }
         {
-            Recorder r;
+            Recorder r{&rewind, &forward};
             QTest::mousePress(&forward, Qt::LeftButton);
             QVERIFY(forward.isDown());
             QTRY_COMPARE_WITH_TIMEOUT(r.fast, QStringList{"forward"}, 1500);
@@ -243,7 +242,7 @@ private slots:
             QVERIFY(!forward.isDown());
         }
         {
-            Recorder r;  // dragging while it decides is still a hold
+            Recorder r{&rewind, &forward};  // dragging while it decides is still a hold
             QTest::mousePress(&rewind, Qt::LeftButton, {}, QPoint(5, 5));
             QMouseEvent drag(QEvent::MouseMove, QPointF(30, 25), QPointF(30, 25), Qt::LeftButton,
                              Qt::LeftButton, Qt::NoModifier);
@@ -255,7 +254,7 @@ private slots:
             QCOMPARE(r.fast, QStringList({"rewind", "play"}));
         }
         {
-            Recorder r;  // two quick clicks are two presses
+            Recorder r{&rewind, &forward};  // two quick clicks are two presses
             QTest::mouseClick(&rewind, Qt::LeftButton);
             QTest::mouseClick(&rewind, Qt::LeftButton);
             QCOMPARE(r.fast, QStringList({"previous", "previous"}));
@@ -291,8 +290,8 @@ private slots:
     }
 
     void panelFillsItsInsetBeforeItsFrame() {
-        QCOMPARE(GradientView::insetRect(QRectF(0, 0, 200, 100)), QRectF(3, 4, 194, 93));
-        GradientView panel;
+        QCOMPARE(RoundedPanel::insetRect(QRectF(0, 0, 200, 100)), QRectF(3, 4, 194, 93));
+        RoundedPanel panel;
         panel.resize(200, 100);
         QImage image(200, 100, QImage::Format_ARGB32);
         image.fill(Qt::black);

@@ -1,20 +1,13 @@
 #include "transport/fade_window.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
-#include "platform/cursor.h"
 #include "platform/movie_view.h"
-#include "platform/notification_center.h"
-#include "platform/window_levels.h"
-#include "ui/full_screen_window.h"
 #include "ui/picture_keys.h"
 
 namespace reel {
-
-// ---- Viewer window
 
 Fader::Behaviour FadeWindow::viewerFades() {
     Fader::Behaviour behaviour;
@@ -68,65 +61,6 @@ void FadeWindow::resizeEvent(QResizeEvent* event) {
     adjusting_ = true;
     resize(width(), height);
     adjusting_ = false;
-}
-
-// ---- Controller window
-
-Fader::Behaviour IControllerWindow::controllerFades() {
-    Fader::Behaviour behaviour;
-    behaviour.showOnEveryTick = true;
-    behaviour.fadedOut = [] {
-        platform::hideCursorUntilMouseMoves();
-        // The picture gets the keyboard back when the controller is gone.
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->metaObject() == &FullScreenWindow::staticMetaObject && window->isVisible()) {
-                window->raise();
-                window->activateWindow();
-            }
-        }
-    };
-    return behaviour;
-}
-
-IControllerWindow::IControllerWindow(QWidget* parent)
-    : QWidget(parent, Qt::Tool), fades_(this, controllerFades()) {}
-
-IControllerWindow::~IControllerWindow() {
-    if (movedObserver_) platform::NotificationCenter::defaultCenter().removeObserver(movedObserver_);
-}
-
-void IControllerWindow::awakeFromNib() {
-    movedObserver_ = platform::NotificationCenter::defaultCenter().addObserver(
-        platform::kMovedNotification, [this](const platform::Notification&) { show(); });
-    setMouseTracking(true);
-}
-
-void IControllerWindow::show() {
-    if (fades_.alphaValue() == 0.0f) fadeIn();
-}
-
-void IControllerWindow::mouseMoved() {
-    setVisible(true);
-    fader.reset();
-    if (platform::windowLevel(this) != platform::CGWindowLevelForKey(platform::kNormalWindowKey)) {
-        fader = std::make_unique<QTimer>();
-        fader->setSingleShot(true);
-        connect(fader.get(), &QTimer::timeout, this, [this] {
-            fader.release()->deleteLater();  // the timer ends as it fires
-            fadeOut();
-        });
-        fader->start(kAutoHideMilliseconds);
-    }
-}
-
-void IControllerWindow::closeEvent(QCloseEvent* event) {
-    event->ignore();
-    fadeOut();
-}
-
-void IControllerWindow::mouseMoveEvent(QMouseEvent* event) {
-    mouseMoved();
-    QWidget::mouseMoveEvent(event);
 }
 
 }  // namespace reel

@@ -3,7 +3,6 @@
 #include <QSizeF>
 #include <QTimer>
 #include <QWidget>
-#include <memory>
 
 #include "transport/fader.h"
 
@@ -49,43 +48,6 @@ private:
     MovieView* contentView_ = nullptr;
     QSizeF aspectRatio_;
     bool adjusting_ = false;
-};
-
-// The floating controller window. In full screen it hides itself five
-// seconds after the mouse last moved over it, and comes back when the mouse
-// moves over the picture.
-class IControllerWindow : public QWidget {
-    Q_OBJECT
-public:
-    static constexpr int kAutoHideMilliseconds = 5000;
-
-    explicit IControllerWindow(QWidget* parent = nullptr);
-    ~IControllerWindow() override;
-
-    void awakeFromNib();
-    void fadeIn() { fades_.fadeIn(); }
-    void fadeOut() { fades_.fadeOut(); }
-    float alphaValue() const { return fades_.alphaValue(); }
-    Fader& fades() { return fades_; }
-
-    // Handler of "moved": a faded-out controller fades back in. Hides
-    // QWidget::show on purpose; the window is only ever shown by fading.
-    void show();
-    // The mouse moved over the window (or full screen began): on screen,
-    // and above the normal level, hide again after a rest.
-    void mouseMoved();
-    bool autoHidePending() const { return fader != nullptr; }
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-
-private:
-    static Fader::Behaviour controllerFades();
-
-    Fader fades_;
-    std::unique_ptr<QTimer> fader;  // the pending auto-hide
-    int movedObserver_ = 0;
 };
 
 }  // namespace reel

@@ -3,7 +3,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 
-#include "platform/notification_center.h"
 #include "platform/window_levels.h"
 #include "ui/picture_keys.h"
 
@@ -32,18 +31,18 @@ FullScreenWindow::FullScreenWindow(const QRect& contentRect)
     // Follow the application in and out of being active.
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)
-            ue();
+            raiseAboveOthers();
         else if (state == Qt::ApplicationInactive)
-            shita();
+            sinkBelowOthers();
     });
     setMouseTracking(true);
 }
 
 FullScreenWindow::~FullScreenWindow() = default;
 
-void FullScreenWindow::ue() { platform::setWindowLevel(this, platform::kFullScreenLevel); }
+void FullScreenWindow::raiseAboveOthers() { platform::setWindowLevel(this, platform::kFullScreenLevel); }
 
-void FullScreenWindow::shita() {
+void FullScreenWindow::sinkBelowOthers() {
     platform::setWindowLevel(this, platform::CGWindowLevelForKey(platform::kBackstopMenuKey));
 }
 
@@ -52,18 +51,17 @@ void FullScreenWindow::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
 }
 
-void FullScreenWindow::moved() {
-    if (isVisible())
-        platform::NotificationCenter::defaultCenter().postNotificationName(platform::kMovedNotification);
+void FullScreenWindow::tellMoved() {
+    if (isVisible()) emit moved();
 }
 
 void FullScreenWindow::mouseMoveEvent(QMouseEvent* event) {
-    moved();
+    tellMoved();
     QWidget::mouseMoveEvent(event);
 }
 
 void FullScreenWindow::mousePressEvent(QMouseEvent* event) {
-    moved();
+    tellMoved();
     QWidget::mousePressEvent(event);
 }
 

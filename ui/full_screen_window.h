@@ -13,7 +13,7 @@ QRectF pictureRect(QSizeF screen, QSizeF view);
 
 // The borderless black window the picture moves into for full screen. It
 // sinks behind the other windows while the player is not the active
-// application, and tells the controller window when the mouse moves over it.
+// application, and says when the mouse moves or is pressed over it.
 class FullScreenWindow : public QWidget {
     Q_OBJECT
 public:
@@ -21,11 +21,13 @@ public:
     ~FullScreenWindow() override;
 
     // Up to the full-screen level, and down behind everything.
-    void ue();
-    void shita();
+    void raiseAboveOthers();
+    void sinkBelowOthers();
 
 signals:
     void pictureDoubleClicked();
+    // Only while the window is on screen.
+    void moved();
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent*) override { emit pictureDoubleClicked(); }
@@ -34,7 +36,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
-    void moved();
+    void tellMoved();
 };
 
 }  // namespace reel

@@ -5,15 +5,8 @@
 
 #include "platform/images.h"
 #include "platform/log.h"
-#include "platform/notification_center.h"
 
 namespace reel {
-
-namespace {
-void postFast(const char* command) {
-    platform::NotificationCenter::defaultCenter().postNotificationName(platform::kFastNotification, command);
-}
-}  // namespace
 
 SeekButton::SeekButton(const Words& words, QWidget* parent) : QPushButton(parent), words_(words) {
     holdTimer_.setSingleShot(true);
@@ -37,17 +30,17 @@ void SeekButton::mouseReleaseEvent(QMouseEvent* event) {
     if (holdTimer_.isActive()) {
         // Let go within the half second, wherever the pointer is now: a click.
         holdTimer_.stop();
-        postFast(words_.click);
+        emit command(words_.click);
         if (words_.logsClick) platform::log("Click once");
     } else if (held_) {
         held_ = false;
-        postFast("play");
+        emit command(FastCommand::Play);
     }
 }
 
 void SeekButton::holdBegan() {
     held_ = true;
-    postFast(words_.hold);
+    emit command(words_.hold);
     platform::log("Mouse being held down");
 }
 
@@ -60,8 +53,10 @@ void SeekButton::paintEvent(QPaintEvent* event) {
     icon.paint(&painter, target);
 }
 
-RWButton::RWButton(QWidget* parent) : SeekButton({"back.png", "previous", "rewind", false}, parent) {}
+RWButton::RWButton(QWidget* parent)
+    : SeekButton({"back.png", FastCommand::Previous, FastCommand::Rewind, false}, parent) {}
 
-FFButton::FFButton(QWidget* parent) : SeekButton({"forward.png", "next", "forward", true}, parent) {}
+FFButton::FFButton(QWidget* parent)
+    : SeekButton({"forward.png", FastCommand::Next, FastCommand::Forward, true}, parent) {}
 
 }  // namespace reel

@@ -2,23 +2,27 @@
 
 #include <QPushButton>
 #include <QTimer>
-#include <string>
+
+#include "ui/player_messages.h"
 
 namespace reel {
 
 // A transport button that tells a click from a press held for half a second.
 // A click steps to another movie, a hold scans until the button is let go.
-// It acts only by posting "Fast" with a command word; it sends no clicked().
+// It acts only through command(); it sends no clicked().
 class SeekButton : public QPushButton {
     Q_OBJECT
 public:
     static constexpr int kHoldMilliseconds = 500;
 
+signals:
+    void command(reel::FastCommand command);
+
 protected:
     struct Words {
         const char* icon;
-        const char* click;
-        const char* hold;
+        FastCommand click;
+        FastCommand hold;
         bool logsClick;
     };
     SeekButton(const Words& words, QWidget* parent);

@@ -15,7 +15,7 @@ QPainterPath bezierPathCurved(const QRectF& rect, qreal radius);
 
 // The controller's panel: a flat rounded background, inset a little from its
 // bounds, under the frame's own border.
-class GradientView : public QFrame {
+class RoundedPanel : public QFrame {
     Q_OBJECT
 public:
     using QFrame::QFrame;

@@ -1,4 +1,4 @@
-#include "ui/gradient_view.h"
+#include "ui/rounded_panel.h"
 
 #include <QPainter>
 #include <cmath>
@@ -46,7 +46,7 @@ QPainterPath bezierPathCurved(const QRectF& rect, qreal radius) {
     return path;
 }
 
-void GradientView::paintEvent(QPaintEvent* event) {
+void RoundedPanel::paintEvent(QPaintEvent* event) {
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
