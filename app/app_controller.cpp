@@ -57,7 +57,10 @@ AppController::~AppController() {
 }
 
 void AppController::awakeFromNib() {
-    mainFades_ = std::make_unique<Fader>(ui_.mainWindow, Fader::Behaviour{});
+    Fader::Behaviour listFades;
+    listFades.fadedOut = [this] { bringListBackIfAlone(); };
+    mainFades_ = std::make_unique<Fader>(ui_.mainWindow, std::move(listFades));
+    ui_.viewerWindow->installEventFilter(this);
     buttonState_ = false;
     icons_ = {platform::imageNamed("whitepause.png"), platform::imageNamed("bluepause.png"),
               platform::imageNamed("whiteplay.png"), platform::imageNamed("blueplay.png")};
@@ -386,8 +389,21 @@ void AppController::timeSlide() {
 void AppController::showList() {
     if (mainFades_->alphaValue() == 0.0f)
         fadeIn();
-    else
-        fadeOut();
+    else if (ui_.viewerWindow->isVisible())
+        fadeOut();  // the playlist hides only while a movie is on screen to come back from
+}
+
+// The playlist is what the player is found by: with no movie on screen it
+// does not stay hidden.
+void AppController::bringListBackIfAlone() {
+    if (!ui_.viewerWindow->isVisible() && !ui_.mainWindow->isVisible()) fadeIn();
+}
+
+bool AppController::eventFilter(QObject* watched, QEvent* event) {
+    // The viewer hides for a moment between two movies: look once that is over.
+    if (watched == ui_.viewerWindow && event->type() == QEvent::Hide)
+        QTimer::singleShot(0, this, &AppController::bringListBackIfAlone);
+    return QObject::eventFilter(watched, event);
 }
 
 void AppController::showController() {

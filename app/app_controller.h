@@ -125,7 +125,11 @@ public:
     static float floatValue(const QSlider* slider);
     static void setFloatValue(QSlider* slider, float value);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void bringListBackIfAlone();
     // Called by the movie toolbox, on its own thread, when a movie plays to its end.
     static void movieEnded(toolbox::CallBack callBack, void* messages);
     void movieFinished(const toolbox::CallBack& callBack);

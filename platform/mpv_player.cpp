@@ -54,7 +54,7 @@ namespace {
 void applyOptions(mpv_handle* mpv, const QByteArray& list) {
     for (const QByteArray& pair : list.split(',')) {
         if (pair.trimmed().isEmpty()) continue;
-        const int eq = pair.indexOf('=');
+        const qsizetype eq = pair.indexOf('=');
         if (eq <= 0) {
             log("mpv option \"" + pair.trimmed().toStdString() + "\" ignored: expected name=value");
             continue;
