@@ -228,6 +228,7 @@ void MpvMovieView::paintPicture() {
     if (!render_) createRenderContext();
     if (!render_ || !gl_->makeCurrent(picture_)) return;
     const QSize pixels = picture_->size() * picture_->devicePixelRatio();
+    if (pixels.isEmpty()) return;  // not laid out yet: nothing to draw into
     mpv_opengl_fbo target{int(gl_->defaultFramebufferObject()), pixels.width(), pixels.height(), 0};
     int flip = 1;
     mpv_render_param params[] = {

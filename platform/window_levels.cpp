@@ -2,6 +2,7 @@
 
 #include <QVariant>
 #include <QWidget>
+#include <QWindow>
 
 namespace reel::platform {
 
@@ -27,10 +28,12 @@ void setWindowLevel(QWidget* window, int level) {
     if (level > 0) flags |= Qt::WindowStaysOnTopHint;
     if (level < 0) flags |= Qt::WindowStaysOnBottomHint;
     if (flags != before) {
-        // Changing a window's flags takes it off the screen; put it back as it was.
-        const bool visible = window->isVisible();
-        window->setWindowFlags(flags);
-        if (visible) window->setVisible(true);
+        // The layer changes in place. QWidget::setWindowFlags would make the
+        // window anew, taking the native windows inside it (the movie's picture,
+        // drawn by OpenGL) to a new parent window, which software OpenGL does
+        // not survive; and it would take the window off the screen meanwhile.
+        window->overrideWindowFlags(flags);
+        if (QWindow* handle = window->windowHandle()) handle->setFlags(flags);
     }
     if (level > 0 && window->isVisible()) window->raise();
 }

@@ -14,6 +14,7 @@
 #include "platform/log.h"
 #include "platform/mpv_movie_view.h"
 #include "platform/mpv_player.h"
+#include "platform/window_levels.h"
 #include "transport/fade_window.h"
 
 using namespace reel;
@@ -168,6 +169,26 @@ private slots:
         post(FastCommand::Play);
         QVERIFY(!player().muted());
         QCOMPARE(c().view()->rate(), 1.0f);
+    }
+
+    // A change of level keeps the window's native window: making it anew would
+    // move the native windows inside it (the movie's picture) to a new parent,
+    // which software OpenGL does not survive. Only X11 makes windows anew for it.
+    void levelsChangeInPlace() {
+        QWidget window;
+        QWidget* inside = new QWidget(&window);
+        inside->winId();  // native, as the picture is
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const WId outer = window.winId(), inner = inside->winId();
+        for (int level : {platform::kFullScreenLevel, -20, 0, platform::kFullScreenLevel + 1}) {
+            platform::setWindowLevel(&window, level);
+            QCOMPARE(window.winId(), outer);
+            QCOMPARE(inside->winId(), inner);
+            QVERIFY(window.isVisible());
+            QCOMPARE(bool(window.windowHandle()->flags() & Qt::WindowStaysOnTopHint), level > 0);
+            QCOMPARE(bool(window.windowFlags() & Qt::WindowStaysOnBottomHint), level < 0);
+        }
     }
 
     // With a real picture: the movie plays (not just its first frame), and the
