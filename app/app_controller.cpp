@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
@@ -17,6 +18,7 @@
 #include "app/playlist_table.h"
 #include "media/cl_movie.h"
 #include "media/hms_format.h"
+#include "media/playlist_file.h"
 #include "platform/images.h"
 #include "platform/log.h"
 #include "platform/mpv_movie_view.h"
@@ -40,6 +42,10 @@ const QStringList kOpenPanelTypes = {"avi", "mpg", "mpeg", "mov", "mpv", "mp4", 
 
 QString fileTitle(const std::string& path) {
     return QFileInfo(QString::fromStdString(path)).completeBaseName();
+}
+
+QString playlistFilter() {
+    return QCoreApplication::translate("AppController", "Playlists (*.m3u8 *.m3u *.xspf *.pls *.M3U8 *.M3U)");
 }
 
 }  // namespace
@@ -118,7 +124,7 @@ void AppController::addItem() {
     panel->setFileMode(QFileDialog::ExistingFiles);
     QStringList patterns;
     for (const QString& type : kOpenPanelTypes) patterns << "*." + type << "*." + type.toUpper();
-    panel->setNameFilters({tr("Movies (%1)").arg(patterns.join(' ')), tr("All files (*)")});
+    panel->setNameFilters({tr("Movies (%1)").arg(patterns.join(' ')), playlistFilter(), tr("All files (*)")});
     panel->setWindowModality(Qt::WindowModal);
     panel->setAttribute(Qt::WA_DeleteOnClose);
     connect(panel, &QFileDialog::finished, this, [this, panel](int result) {
@@ -149,6 +155,75 @@ void AppController::removeItem() {
     showSelectedEntryInfo();
 }
 
+// ---- Playlist files
+
+void AppController::openPlaylist() {
+    auto* panel = new QFileDialog(ui_.mainWindow, tr("Open Playlist"));
+    panel->setFileMode(QFileDialog::ExistingFile);
+    panel->setNameFilters({playlistFilter(), tr("All files (*)")});
+    panel->setWindowModality(Qt::WindowModal);
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    connect(panel, &QFileDialog::fileSelected, this, &AppController::openPlaylistFile);
+    panel->open();
+}
+
+void AppController::openPlaylistFile(const QString& path) {
+    intake_->cancel();
+    model_->replaceAll([&] { objects_.clear(); });
+    showSelectedEntryInfo();
+    intake_->add({QFileInfo(path).absoluteFilePath()});
+}
+
+void AppController::savePlaylistAs() {
+    auto* panel = new QFileDialog(ui_.mainWindow, tr("Save Playlist As"));
+    panel->setAcceptMode(QFileDialog::AcceptSave);
+    panel->setNameFilters({tr("M3U8 playlist (*.m3u8)"), tr("M3U playlist (*.m3u)"),
+                           tr("XSPF playlist (*.xspf)"), tr("PLS playlist (*.pls)")});
+    panel->setDefaultSuffix(QStringLiteral("m3u8"));
+    panel->setWindowModality(Qt::WindowModal);
+    panel->setAttribute(Qt::WA_DeleteOnClose);
+    connect(panel, &QFileDialog::fileSelected, this, [this](const QString& path) { savePlaylistFile(path); });
+    panel->open();
+}
+
+bool AppController::savePlaylistFile(const QString& path) {
+    std::vector<PlaylistLine> lines;
+    lines.reserve(objects_.size());
+    for (const EntryRecord& entry : objects_) {
+        PlaylistLine line;
+        line.location = QString::fromStdString(entry.name);
+        line.title = entry.title.empty() ? fileTitle(entry.name) : QString::fromStdString(entry.title);
+        bool known = false;
+        const double seconds = QString::fromStdString(entry.seconds).toDouble(&known);
+        line.seconds = known ? seconds : -1;
+        lines.push_back(std::move(line));
+    }
+    QString whyNot;
+    if (writePlaylistFile(path, lines, &whyNot)) return true;
+    platform::log("cannot save the playlist as " + path.toStdString() + ": " + whyNot.toStdString());
+    QMessageBox::warning(ui_.mainWindow, tr("Save Playlist As"),
+                         tr("The playlist could not be saved as %1: %2").arg(path, whyNot));
+    return false;
+}
+
+bool AppController::reviveEntry(int row) {
+    EntryRecord& entry = objects_[std::size_t(row)];
+    const QString path = QString::fromStdString(entry.name);
+    if (path.contains(QStringLiteral("://")) || !QFileInfo::exists(path)) return false;
+    EntryOutcome outcome = buildEntry(entry.name, intake_->opener());
+    if (!outcome.entry) return false;
+    outcome.entry->title = entry.title;
+    model_->replaceRow(row, [&] { entry = std::move(*outcome.entry); });
+    return true;
+}
+
+int AppController::nextViewableRow(int after) const {
+    for (int row = after + 1; row < int(objects_.size()); ++row) {
+        if (objects_[std::size_t(row)].problem.empty()) return row;
+    }
+    return -1;
+}
+
 // ---- Table and information panel
 
 int AppController::selectedRow() const {
@@ -176,6 +251,8 @@ void AppController::showSelectedEntryInfo() {
                                        &entry.type, &entry.audioType, &entry.rate};
         for (std::size_t i = 0; i < std::size(fields); ++i)
             fields[i]->setText(QString::fromStdString(*values[i]));
+        // A greyed entry says why it cannot be viewed where its picture would be described.
+        if (!entry.problem.empty()) ui_.videoFormatField->setText(QString::fromStdString(entry.problem));
     } else {
         ui_.nameField->setText(QCoreApplication::translate("AppController", "No Video"));
         for (QLabel* field : fields) field->setText(QString());
@@ -203,8 +280,16 @@ void AppController::stopShownMovie() {
 }
 
 void AppController::viewItem() {
-    const int row = selectedRow();
+    int row = selectedRow();
     if (row < 0 || row >= int(objects_.size())) return;  // nothing to view
+    if (!objects_[std::size_t(row)].problem.empty() && !reviveEntry(row)) {
+        // Greyed entries are passed over, to the next that can be viewed.
+        const int next = nextViewableRow(row);
+        if (next < 0) return;
+        row = next;
+        selectRow(row);
+        showSelectedEntryInfo();
+    }
     // The new movie goes where the picture is: leave full screen and come back to it.
     const bool wasFullscreen = inFullscreen_;
     if (wasFullscreen) fullScreen();
@@ -287,6 +372,7 @@ void AppController::playNextEntry() {
     do {
         if (row + 1 >= int(objects_.size())) return;
         viewRow(++row);
+        row = std::max(row, selectedRow());  // it may have passed greyed entries over
     } while (!view_ || !view_->movie());
     if (wasFullscreen)
         fullScreen();

@@ -85,6 +85,13 @@ public:
     const std::vector<EntryRecord>& objects() const { return objects_; }
     PlaylistIntake& intake() { return *intake_; }
 
+    // Playlist files
+    void openPlaylist();
+    void savePlaylistAs();
+    // The playlist becomes the file's lines, added as every other list is.
+    void openPlaylistFile(const QString& path);
+    bool savePlaylistFile(const QString& path);
+
     // Table and information panel
     void showSelectedEntryInfo();
     void tableClicked();
@@ -135,6 +142,9 @@ private:
     void movieFinished(const toolbox::CallBack& callBack);
     void setupMoviePlayingCompleteCallback(toolbox::Movie movie);
     void appendEntry(EntryRecord entry);
+    // A greyed entry whose file is back becomes a movie again.
+    bool reviveEntry(int row);
+    int nextViewableRow(int after) const;
     MovieView& movieView();
     void stopShownMovie();
     void viewRow(int row);

@@ -68,6 +68,9 @@ Interface::Interface(MovieViewFactory makeMovieView)
     QObject::connect(playlist.actionAdd, &QAction::triggered, &c, &AppController::addItem);
     QObject::connect(playlist.removeButton, &QPushButton::clicked, &c, &AppController::removeItem);
     QObject::connect(playlist.actionRemove, &QAction::triggered, &c, &AppController::removeItem);
+    // Playlist files
+    QObject::connect(playlist.actionOpenPlaylist, &QAction::triggered, &c, &AppController::openPlaylist);
+    QObject::connect(playlist.actionSavePlaylistAs, &QAction::triggered, &c, &AppController::savePlaylistAs);
     QObject::connect(playlist.actionQuit, &QAction::triggered, qApp, &quitPlayer, Qt::QueuedConnection);
     QObject::connect(playlist.viewButton, &QPushButton::clicked, &c, &AppController::viewItem);
     QObject::connect(playlist.actionView, &QAction::triggered, &c, &AppController::viewItem);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "media/hms_format.h"
+
 namespace reel {
 
 std::string upperExtension(std::string_view path) {
@@ -40,6 +42,19 @@ EntryOutcome buildEntry(const std::string& path, const MovieOpener& open) {
     const std::unique_ptr<CLMovie> mov = open(path, &whyNot);
     if (!mov) return {std::nullopt, whyNot.empty() ? "cannot be opened" : whyNot};
     return {entryOf(path, *mov), {}};
+}
+
+EntryRecord unviewableEntry(const std::string& path, const std::string& title, double seconds,
+                            const std::string& problem) {
+    EntryRecord record;
+    record.name = path;
+    record.title = title;
+    if (seconds >= 0 && seconds < 1e12) {  // beyond that a playlist's length is nonsense
+        record.seconds = CLHMSFormat::decimal(long(seconds));
+        record.length = CLHMSFormat::HMSFormat(record.seconds);
+    }
+    record.problem = problem.empty() ? "cannot be viewed" : problem;
+    return record;
 }
 
 EntryRecord entryOf(const std::string& path, const CLMovie& mov) {

@@ -16,6 +16,10 @@ namespace reel {
 // the entry is made and never edited.
 struct EntryRecord {
     std::string rate, name, standard, type, audioType, length, seconds, size, originalSize;
+    // Kept from a playlist file and written back to it; empty when it named none.
+    std::string title;
+    // Why a line of a playlist cannot be viewed ("File not found", ...); empty when it can.
+    std::string problem;
 
     using Field = std::string EntryRecord::*;
     // The keys in the order they are set, with the field each names.
@@ -55,6 +59,10 @@ struct EntryOutcome {
 
 // Describes one file as a playlist entry, or says why it cannot be one.
 EntryOutcome buildEntry(const std::string& path, const MovieOpener& open);
+
+// A playlist line that cannot be viewed: kept, greyed, passed over, written back.
+EntryRecord unviewableEntry(const std::string& path, const std::string& title, double seconds,
+                            const std::string& problem);
 
 // The entry of a movie that is already open, as buildEntry makes it; path's
 // extension, which must be an accepted one, says whether it is described as MPEG.

@@ -6,8 +6,11 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <memory>
+#include <optional>
 
 #include "app/playlist_entry.h"
+#include "media/playlist_file.h"
 
 class QProgressDialog;
 class QWidget;
@@ -17,6 +20,8 @@ namespace reel {
 // Turns files into playlist entries, in order, a slice at a time on the main
 // thread so the windows keep answering. A list that takes longer than half
 // a second shows its progress and can be cancelled; what was added stays.
+// A playlist file is opened in its place: its lines become entries, those
+// that cannot be viewed greyed rather than dropped, so saving loses none.
 class PlaylistIntake : public QObject {
     Q_OBJECT
 public:
@@ -28,7 +33,11 @@ public:
     // Where the progress shows; it blocks only that window while it runs.
     void setProgressParent(QWidget* window) { progressParent_ = window; }
 
+    const MovieOpener& opener() const { return open_; }
+
     void add(const QStringList& paths);
+    // Lines of a playlist the caller has read, kept whether or not they can be viewed.
+    void addLines(const std::vector<PlaylistLine>& lines);
     bool busy() const { return !queue_.empty(); }
     void cancel();
     // Adds everything still queued before returning.
@@ -36,18 +45,33 @@ public:
 
     static constexpr int kSliceMilliseconds = 25;
     static constexpr int kProgressAfterMilliseconds = 500;
+    // Playlists inside playlists go no deeper than this.
+    static constexpr int kDeepestNesting = 8;
 
 signals:
     void finished();
+    // A playlist file was read and its lines queued.
+    void playlistOpened(const QString& path);
 
 private:
+    struct Item {
+        QString path;
+        // Set for a line of a playlist file.
+        std::optional<PlaylistLine> line;
+        // The playlists the line came through, outermost first, by their canonical paths.
+        std::shared_ptr<const QStringList> through;
+    };
     void runSlice();
     void takeOne();
+    void takeLine(const Item& item);
+    void openPlaylist(const Item& item);
+    void keepUnviewable(const Item& item, const std::string& problem);
+    void schedule();
     void updateProgress();
 
     MovieOpener open_;
     Sink sink_;
-    std::deque<QString> queue_;
+    std::deque<Item> queue_;
     int total_ = 0;
     int done_ = 0;
     bool scheduled_ = false;

@@ -1,7 +1,11 @@
 #include "app/playlist_model.h"
 
+#include <QGuiApplication>
 #include <QMimeData>
+#include <QPalette>
 #include <QUrl>
+
+#include "media/playlist_file.h"
 
 namespace reel {
 
@@ -20,7 +24,8 @@ DragOperation validateDrop(const QMimeData* dragged) {
     // Only the first file is looked at: a drag is taken or refused whole.
     const std::string ext = upperExtension(files.first().toStdString());
     // The drag check lets one more through than the playlist takes: disc images.
-    return isAcceptedExtension(ext) || ext == "BIN" ? DragOperation::Link : DragOperation::None;
+    const bool playlist = isPlaylistPath(files.first());
+    return isAcceptedExtension(ext) || ext == "BIN" || playlist ? DragOperation::Link : DragOperation::None;
 }
 
 PlaylistModel::PlaylistModel(const std::vector<EntryRecord>& entries, QObject* parent)
@@ -33,9 +38,21 @@ int PlaylistModel::rowCount(const QModelIndex& parent) const {
 int PlaylistModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 1; }
 
 QVariant PlaylistModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) return {};
-    if (index.row() >= int(entries_.size())) return {};
-    return QString::fromStdString(entries_[std::size_t(index.row())].name);
+    if (!index.isValid() || index.row() >= int(entries_.size())) return {};
+    const EntryRecord& entry = entries_[std::size_t(index.row())];
+    switch (role) {
+        case Qt::DisplayRole:
+            return QString::fromStdString(entry.name);
+        case Qt::ToolTipRole:
+            return entry.problem.empty() ? QString::fromStdString(entry.name)
+                                         : QString::fromStdString(entry.name + "\n" + entry.problem);
+        case Qt::ForegroundRole:
+            // An entry that cannot be viewed is greyed, as disabled text is.
+            if (entry.problem.empty()) return {};
+            return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+        default:
+            return {};
+    }
 }
 
 QVariant PlaylistModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -79,6 +96,21 @@ void PlaylistModel::removeRow(int row, const std::function<void()>& remove) {
     beginRemoveRows({}, row, row);
     remove();
     endRemoveRows();
+}
+
+}  // namespace reel
+
+namespace reel {
+
+void PlaylistModel::replaceRow(int row, const std::function<void()>& replace) {
+    replace();
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+void PlaylistModel::replaceAll(const std::function<void()>& replace) {
+    beginResetModel();
+    replace();
+    endResetModel();
 }
 
 }  // namespace reel

@@ -42,6 +42,8 @@ public:
     // Changes to the playlist, made by the callback between the model's notices.
     void appendRow(const std::function<void()>& append);
     void removeRow(int row, const std::function<void()>& remove);
+    void replaceRow(int row, const std::function<void()>& replace);
+    void replaceAll(const std::function<void()>& replace);
 
 signals:
     // Files dropped on the table, in the drag's order; always appended.
