@@ -15,28 +15,27 @@ namespace reel {
 
 namespace {
 
-// Per-line problems beyond this many are counted, not each told.
+// Problems of one kind beyond this many are counted, not each told.
 constexpr int kProblemsTold = 20;
 
 class Problems {
 public:
     explicit Problems(QStringList& out) : out_(out) {}
     ~Problems() {
-        if (untold_ > 0) out_ << QStringLiteral("%1 more problems like these").arg(untold_);
+        for (auto it = untold_.begin(); it != untold_.end(); ++it)
+            out_ << QStringLiteral("%1 more lines: %2").arg(it.value()).arg(it.key());
     }
-    void add(const QString& problem) {
-        if (told_ < kProblemsTold) {
+    void add(const QString& kind, const QString& problem) {
+        if (told_[kind]++ < kProblemsTold)
             out_ << problem;
-            ++told_;
-        } else {
-            ++untold_;
-        }
+        else
+            ++untold_[kind];
     }
 
 private:
     QStringList& out_;
-    int told_ = 0;
-    int untold_ = 0;
+    QMap<QString, int> told_;
+    QMap<QString, int> untold_;
 };
 
 QString extensionOf(const QString& path) { return QFileInfo(path).suffix().toLower(); }
@@ -58,7 +57,8 @@ QString decodeLine(QByteArrayView bytes, int number, Problems& problems) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(bytes);
     if (!utf8.hasError()) return text;
-    problems.add(QStringLiteral("line %1 is not UTF-8; read as Latin-1").arg(number));
+    problems.add(QStringLiteral("not UTF-8; read as Latin-1"),
+                 QStringLiteral("line %1 is not UTF-8; read as Latin-1").arg(number));
     return QString::fromLatin1(bytes);
 }
 
@@ -101,7 +101,8 @@ QString resolve(const QString& written, const QString& folder) {
 
 void checkLength(const PlaylistLine& line, int number, Problems& problems) {
     if (line.location.size() > kLongestFileName)
-        problems.add(QStringLiteral("line %1 names a file of %2 characters, longer than any file name")
+        problems.add(QStringLiteral("longer than any file name"),
+                     QStringLiteral("line %1 names a file of %2 characters, longer than any file name")
                          .arg(number)
                          .arg(line.location.size()));
 }
@@ -158,7 +159,8 @@ void parsePls(const QByteArray& bytes, const QString& folder, PlaylistContents& 
     }
     for (auto it = entries.begin(); it != entries.end(); ++it) {
         if (it->location.isEmpty()) {
-            problems.add(QStringLiteral("entry %1 has a title or length but no file").arg(it.key()));
+            problems.add(QStringLiteral("no file"),
+                         QStringLiteral("entry %1 has a title or length but no file").arg(it.key()));
             continue;
         }
         checkLength(*it, lineOf.value(it.key()), problems);
@@ -192,7 +194,8 @@ void parseXspf(const QByteArray& bytes, const QString& folder, PlaylistContents&
         } else if (xml.isEndElement() && xml.name() == QLatin1String("track")) {
             inTrack = false;
             if (track.location.isEmpty()) {
-                problems.add(QStringLiteral("a track near line %1 has no location").arg(xml.lineNumber()));
+                problems.add(QStringLiteral("no location"),
+                             QStringLiteral("a track near line %1 has no location").arg(xml.lineNumber()));
                 continue;
             }
             checkLength(track, int(xml.lineNumber()), problems);
@@ -200,7 +203,8 @@ void parseXspf(const QByteArray& bytes, const QString& folder, PlaylistContents&
         }
     }
     if (xml.hasError())
-        problems.add(QStringLiteral("XML broken at line %1: %2; the tracks before it are kept")
+        problems.add(QStringLiteral("XML"),
+                     QStringLiteral("XML broken at line %1: %2; the tracks before it are kept")
                          .arg(xml.lineNumber())
                          .arg(xml.errorString()));
 }
