@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 #include "app/playlist_intake.h"
@@ -81,6 +82,7 @@ void AppController::awakeFromNib() {
                                                [this](EntryRecord entry) { appendEntry(std::move(entry)); });
     intake_->setProgressParent(ui_.mainWindow);
     connect(model_, &PlaylistModel::filesDropped, intake_.get(), &PlaylistIntake::add);
+    connect(model_, &PlaylistModel::rowsDropped, this, &AppController::moveEntries);
 
     connect(ui_.tableView, &PlaylistTable::clickedAnywhere, this, &AppController::tableClicked);
     // Keyboard moves through the table refresh the panel as clicks do.
@@ -88,8 +90,12 @@ void AppController::awakeFromNib() {
             &AppController::tableClicked);
     ui_.tableView->setAcceptDrops(true);
     ui_.tableView->viewport()->setAcceptDrops(true);
-    ui_.tableView->setDragDropMode(QAbstractItemView::DropOnly);
-    ui_.tableView->setDropIndicatorShown(false);
+    // Rows dragged within the table move; files dropped on it are added.
+    ui_.tableView->setDragEnabled(true);
+    ui_.tableView->setDragDropMode(QAbstractItemView::DragDrop);
+    ui_.tableView->setDefaultDropAction(Qt::MoveAction);
+    ui_.tableView->setDragDropOverwriteMode(false);
+    ui_.tableView->setDropIndicatorShown(true);
 
     ui_.viewButton->setEnabled(false);
     ui_.removeButton->setEnabled(false);
@@ -224,12 +230,63 @@ int AppController::nextViewableRow(int after) const {
     return -1;
 }
 
+// ---- Reordering
+
+std::vector<int> AppController::selectedRows() const {
+    std::vector<int> rows;
+    if (!ui_.tableView->selectionModel()) return rows;
+    for (const QModelIndex& index : ui_.tableView->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void AppController::moveEntries(std::vector<int> rows, int destination) {
+    const int count = int(objects_.size());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.erase(std::remove_if(rows.begin(), rows.end(), [count](int r) { return r < 0 || r >= count; }),
+               rows.end());
+    if (rows.empty()) return;
+    destination = std::clamp(destination, 0, count);
+    std::vector<bool> moving(std::size_t(count), false);
+    for (int r : rows) moving[std::size_t(r)] = true;
+    std::vector<int> order;  // order[new row] = old row
+    order.reserve(std::size_t(count));
+    for (int r = 0; r <= count; ++r) {
+        if (r == destination) order.insert(order.end(), rows.begin(), rows.end());
+        if (r < count && !moving[std::size_t(r)]) order.push_back(r);
+    }
+    bool unchanged = true;
+    for (int r = 0; r < count; ++r) unchanged = unchanged && order[std::size_t(r)] == r;
+    if (unchanged) return;
+    model_->reorder(order, [&] {
+        std::vector<EntryRecord> reordered;
+        reordered.reserve(objects_.size());
+        for (int old : order) reordered.push_back(std::move(objects_[std::size_t(old)]));
+        objects_ = std::move(reordered);
+    });
+    showSelectedEntryInfo();
+}
+
+void AppController::moveSelectionBy(int step) {
+    const std::vector<int> rows = selectedRows();
+    if (rows.empty() || step == 0) return;
+    if (step < 0 && rows.front() == 0) return;  // already at the top
+    if (step > 0 && rows.back() == int(objects_.size()) - 1) return;
+    // Up: before the row above the first; down: after the row below the last.
+    moveEntries(rows, step < 0 ? rows.front() - 1 : rows.back() + 2);
+}
+
 // ---- Table and information panel
 
 int AppController::selectedRow() const {
     if (!ui_.tableView->selectionModel()) return -1;
-    const QModelIndexList rows = ui_.tableView->selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
+    // With several selected, the topmost is the one viewed and shown.
+    int row = -1;
+    for (const QModelIndex& index : ui_.tableView->selectionModel()->selectedRows())
+        row = row < 0 ? index.row() : std::min(row, index.row());
+    return row;
 }
 
 void AppController::selectRow(int row) {

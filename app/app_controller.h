@@ -92,6 +92,13 @@ public:
     void openPlaylistFile(const QString& path);
     bool savePlaylistFile(const QString& path);
 
+    // Reordering: the rows go, in their order, before the entry now at
+    // destination (the row count: to the end). Selection follows them.
+    void moveEntries(std::vector<int> rows, int destination);
+    // Alt+Up / Alt+Down: the selected entries one place up or down.
+    void moveSelectionBy(int step);
+    std::vector<int> selectedRows() const;
+
     // Table and information panel
     void showSelectedEntryInfo();
     void tableClicked();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
@@ -9,6 +10,8 @@
 #include <QToolButton>
 
 #include "app/app_controller.h"
+#include "app/preferences_dialog.h"
+#include "app/session_keeper.h"
 #include "transport/controller_window.h"
 #include "transport/fade_window.h"
 #include "ui/full_screen_window.h"
@@ -71,6 +74,13 @@ Interface::Interface(MovieViewFactory makeMovieView)
     // Playlist files
     QObject::connect(playlist.actionOpenPlaylist, &QAction::triggered, &c, &AppController::openPlaylist);
     QObject::connect(playlist.actionSavePlaylistAs, &QAction::triggered, &c, &AppController::savePlaylistAs);
+    QObject::connect(playlist.actionMoveUp, &QAction::triggered, &c, [&c] { c.moveSelectionBy(-1); });
+    QObject::connect(playlist.actionMoveDown, &QAction::triggered, &c, [&c] { c.moveSelectionBy(1); });
+    QObject::connect(playlist.actionPreferences, &QAction::triggered, playlistWindow_.get(), [this] {
+        auto* dialog = new PreferencesDialog(playlistWindow_.get());
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
     QObject::connect(playlist.actionQuit, &QAction::triggered, qApp, &quitPlayer, Qt::QueuedConnection);
     QObject::connect(playlist.viewButton, &QPushButton::clicked, &c, &AppController::viewItem);
     QObject::connect(playlist.actionView, &QAction::triggered, &c, &AppController::viewItem);
@@ -147,11 +157,27 @@ int runApplication(int& argc, char** argv, const QStringList& files) {
         controls.move(room.center().x() - controls.width() / 2,
                       room.bottom() - controls.height() - room.height() / 10);
     }
+    // The playlist survives crashes in a state file of its own.
+    SessionKeeper session(interface.controller(), SessionKeeper::defaultFolder());
     QTimer::singleShot(0, &interface.controller(), [&] {
         interface.controller().applicationDidFinishLaunching();
+        session.start(PlayerPreferences::load().restorePlaylist, [&](int entries) {
+            QMessageBox question(QMessageBox::Question, QObject::tr("Restore the playlist?"),
+                                 QObject::tr("Reel did not end normally last time. Restore its playlist "
+                                             "of %n movies?",
+                                             nullptr, entries),
+                                 QMessageBox::NoButton, &interface.playlistWindow());
+            QPushButton* restore = question.addButton(QObject::tr("Restore"), QMessageBox::AcceptRole);
+            question.addButton(QObject::tr("Start empty"), QMessageBox::RejectRole);
+            question.setDefaultButton(restore);
+            question.exec();
+            return question.clickedButton() == restore;
+        });
         interface.controller().addFiles(files);
     });
-    return app.exec();
+    const int status = app.exec();
+    session.endCleanly();
+    return status;
 }
 
 }  // namespace reel

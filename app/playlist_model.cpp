@@ -61,12 +61,25 @@ QVariant PlaylistModel::headerData(int section, Qt::Orientation orientation, int
 }
 
 Qt::ItemFlags PlaylistModel::flags(const QModelIndex& index) const {
-    // Drops land anywhere; rows are never dragged.
+    // Drops land anywhere; rows are dragged only to a new place in the table.
     if (!index.isValid()) return Qt::ItemIsDropEnabled;
-    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDropEnabled;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDropEnabled | Qt::ItemIsDragEnabled;
 }
 
-QStringList PlaylistModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+QStringList PlaylistModel::mimeTypes() const { return {QStringLiteral("text/uri-list"), kRowsMimeType}; }
+
+Qt::DropActions PlaylistModel::supportedDragActions() const { return Qt::MoveAction; }
+
+QMimeData* PlaylistModel::mimeData(const QModelIndexList& indexes) const {
+    // Row numbers only, no file names: other programs get nothing to take.
+    QByteArray rows;
+    for (const QModelIndex& index : indexes) {
+        if (index.isValid() && index.column() == 0) rows += QByteArray::number(index.row()) + ' ';
+    }
+    auto* data = new QMimeData;
+    data->setData(kRowsMimeType, rows);
+    return data;
+}
 
 // File managers offer copy, move or link; the playlist only refers to the files whatever is offered.
 Qt::DropActions PlaylistModel::supportedDropActions() const {
@@ -75,10 +88,26 @@ Qt::DropActions PlaylistModel::supportedDropActions() const {
 
 bool PlaylistModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
                                     const QModelIndex&) const {
+    if (data && data->hasFormat(kRowsMimeType)) return true;
     return validateDrop(data) != DragOperation::None;
 }
 
-bool PlaylistModel::dropMimeData(const QMimeData* data, Qt::DropAction, int, int, const QModelIndex&) {
+bool PlaylistModel::dropMimeData(const QMimeData* data, Qt::DropAction, int row, int,
+                                 const QModelIndex& parent) {
+    if (data && data->hasFormat(kRowsMimeType)) {
+        std::vector<int> rows;
+        for (const QByteArray& number : data->data(kRowsMimeType).split(' ')) {
+            bool ok = false;
+            const int r = number.toInt(&ok);
+            if (ok && r >= 0 && r < int(entries_.size())) rows.push_back(r);
+        }
+        // Between rows, onto a row (before it), or below the last.
+        const int destination = row >= 0 ? row : parent.isValid() ? parent.row() : int(entries_.size());
+        if (rows.empty()) return false;
+        emit rowsDropped(rows, std::min(destination, int(entries_.size())));
+        // Not a move for the view to finish by removing rows: the order is already changed.
+        return false;
+    }
     const QStringList files = draggedFiles(data);
     if (files.isEmpty()) return false;
     emit filesDropped(files);
@@ -105,6 +134,20 @@ namespace reel {
 void PlaylistModel::replaceRow(int row, const std::function<void()>& replace) {
     replace();
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+void PlaylistModel::reorder(const std::vector<int>& order, const std::function<void()>& permute) {
+    emit layoutAboutToBeChanged();
+    std::vector<int> newRowOf(order.size());
+    for (std::size_t newRow = 0; newRow < order.size(); ++newRow)
+        newRowOf[std::size_t(order[newRow])] = int(newRow);
+    const QModelIndexList held = persistentIndexList();
+    QModelIndexList moved;
+    for (const QModelIndex& index : held)
+        moved << this->index(newRowOf[std::size_t(index.row())], index.column());
+    permute();
+    changePersistentIndexList(held, moved);
+    emit layoutChanged();
 }
 
 void PlaylistModel::replaceAll(const std::function<void()>& replace) {

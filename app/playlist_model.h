@@ -16,6 +16,8 @@ enum class DragOperation : unsigned { None = 0, Link = 2 };
 
 // The local files a drag carries, in its order; other URLs are not files.
 QStringList draggedFiles(const QMimeData* dragged);
+// The type that carries rows dragged within the table; nothing outside it reads it.
+inline constexpr const char* kRowsMimeType = "application/x-reel-playlist-rows";
 // Whether the table takes a drag: its first file decides for all of it.
 DragOperation validateDrop(const QMimeData* dragged);
 
@@ -44,10 +46,18 @@ public:
     void removeRow(int row, const std::function<void()>& remove);
     void replaceRow(int row, const std::function<void()>& replace);
     void replaceAll(const std::function<void()>& replace);
+    // The rows take the places order gives them (order[new row] is the old row);
+    // selections and other held places follow their rows.
+    void reorder(const std::vector<int>& order, const std::function<void()>& permute);
+
+    Qt::DropActions supportedDragActions() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
 signals:
     // Files dropped on the table, in the drag's order; always appended.
     void filesDropped(const QStringList& files);
+    // Rows of this table dragged within it, to go before destination (the row count: at the end).
+    void rowsDropped(const std::vector<int>& rows, int destination);
 
 private:
     const std::vector<EntryRecord>& entries_;

@@ -1,0 +1,178 @@
+#include "app/session_keeper.h"
+
+#include <QAbstractItemModel>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "app/app_controller.h"
+#include "app/playlist_intake.h"
+#include "app/playlist_table.h"
+#include "media/cl_movie.h"
+#include "platform/log.h"
+#include "platform/state_file.h"
+
+namespace reel {
+
+namespace {
+
+constexpr int kVersion = 1;
+// While a movie plays its position is kept this often.
+constexpr int kPositionMilliseconds = 5000;
+
+}  // namespace
+
+QByteArray encodeSession(const SessionSnapshot& snapshot) {
+    QJsonArray entries;
+    for (const PlaylistLine& line : snapshot.entries) {
+        QJsonObject entry{{"name", line.location}};
+        if (!line.title.isEmpty()) entry.insert("title", line.title);
+        if (line.seconds >= 0) entry.insert("seconds", line.seconds);
+        entries.append(entry);
+    }
+    const QJsonObject root{{"version", kVersion},
+                           {"clean", snapshot.clean},
+                           {"selected", snapshot.selected},
+                           {"position", snapshot.position},
+                           {"entries", entries}};
+    return QJsonDocument(root).toJson(QJsonDocument::Compact) + '\n';
+}
+
+std::optional<SessionSnapshot> decodeSession(const QByteArray& bytes, QString* whyNot) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    const auto fail = [&](const QString& why) -> std::optional<SessionSnapshot> {
+        if (whyNot) *whyNot = why;
+        return std::nullopt;
+    };
+    if (error.error != QJsonParseError::NoError) return fail(error.errorString());
+    const QJsonObject root = document.object();
+    if (root.value("version").toInt() != kVersion)
+        return fail(QStringLiteral("version %1, not %2").arg(root.value("version").toInt()).arg(kVersion));
+    SessionSnapshot snapshot;
+    snapshot.clean = root.value("clean").toBool();
+    snapshot.selected = root.value("selected").toInt(-1);
+    snapshot.position = root.value("position").toDouble(-1);
+    for (const QJsonValue& value : root.value("entries").toArray()) {
+        const QJsonObject entry = value.toObject();
+        PlaylistLine line{entry.value("name").toString(), entry.value("title").toString(),
+                          entry.value("seconds").toDouble(-1)};
+        if (!line.location.isEmpty()) snapshot.entries.push_back(std::move(line));
+    }
+    if (snapshot.selected < -1 || snapshot.selected >= int(snapshot.entries.size())) snapshot.selected = -1;
+    return snapshot;
+}
+
+QString SessionKeeper::defaultFolder() {
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    // The base directory specification ignores relative paths.
+    if (state.isEmpty() || !QDir::isAbsolutePath(state)) state = QDir::homePath() + "/.local/state";
+    return state + "/reel";
+}
+
+SessionKeeper::SessionKeeper(AppController& controller, const QString& folder, QObject* parent)
+    : QObject(parent),
+      controller_(controller),
+      file_(std::make_unique<platform::StateFile>(folder + '/' + kFileName)) {
+    if (const auto bytes = platform::StateFile::read(file_->path())) {
+        QString whyNot;
+        previous_ = decodeSession(*bytes, &whyNot);
+        if (!previous_) {
+            // Kept for whoever wants to look; a fresh file replaces it.
+            const QString aside =
+                file_->path() + ".broken-" + QDateTime::currentDateTime().toString("yyyyMMdd-hhmmss");
+            QFile::rename(file_->path(), aside);
+            platform::log("state file " + file_->path().toStdString() + " unreadable (" +
+                          whyNot.toStdString() + "); set aside as " + aside.toStdString());
+        }
+    }
+    soon_.setSingleShot(true);
+    soon_.setInterval(0);
+    connect(&soon_, &QTimer::timeout, this, [this] { recordNow(); });
+    whilePlaying_.setInterval(kPositionMilliseconds);
+    connect(&whilePlaying_, &QTimer::timeout, this, [this] {
+        if (controller_.view() && controller_.view()->isPlaying()) changed();
+    });
+}
+
+SessionKeeper::~SessionKeeper() = default;
+
+void SessionKeeper::start(bool restoreAlways, const AskRestore& ask) {
+    const bool offer = previous_ && !previous_->entries.empty() && (restoreAlways || !previous_->clean);
+    if (!offer || !(restoreAlways || (ask && ask(int(previous_->entries.size()))))) return beginRecording();
+
+    // Recorded only once it is all back: a crash meanwhile leaves the old file as it was.
+    PlaylistIntake& intake = controller_.intake();
+    const int selected = previous_->selected;
+    auto done = std::make_shared<QMetaObject::Connection>();
+    *done = connect(&intake, &PlaylistIntake::finished, this, [this, done, selected] {
+        disconnect(*done);
+        if (selected >= 0 && selected < int(controller_.objects().size())) {
+            controller_.selectRow(selected);
+            controller_.showSelectedEntryInfo();
+        }
+        beginRecording();
+        emit restored();
+    });
+    intake.addLines(previous_->entries);
+}
+
+void SessionKeeper::beginRecording() {
+    if (recording_) return;
+    recording_ = true;
+    QAbstractItemModel* model = controller_.outlets().tableView->model();
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model, signal, this, &SessionKeeper::changed);
+    connect(model, &QAbstractItemModel::rowsMoved, this, &SessionKeeper::changed);
+    connect(model, &QAbstractItemModel::modelReset, this, &SessionKeeper::changed);
+    connect(model, &QAbstractItemModel::layoutChanged, this, &SessionKeeper::changed);
+    connect(model, &QAbstractItemModel::dataChanged, this, &SessionKeeper::changed);
+    connect(controller_.outlets().tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &SessionKeeper::changed);
+    whilePlaying_.start();
+    recordNow();
+}
+
+void SessionKeeper::changed() {
+    // Many changes in one go (a slice of the intake) make one version.
+    if (!soon_.isActive()) soon_.start();
+}
+
+SessionSnapshot SessionKeeper::snapshot() const {
+    SessionSnapshot now;
+    const auto& objects = controller_.objects();
+    now.entries.reserve(objects.size());
+    for (const EntryRecord& entry : objects) {
+        bool known = false;
+        const double seconds = QString::fromStdString(entry.seconds).toDouble(&known);
+        now.entries.push_back(
+            {QString::fromStdString(entry.name), QString::fromStdString(entry.title), known ? seconds : -1});
+    }
+    now.selected = controller_.selectedRow();
+    if (controller_.view() && controller_.view()->movie())
+        now.position = double(CLMovie(controller_.view()->movie()).currentSeconds());
+    return now;
+}
+
+quint64 SessionKeeper::recordNow() {
+    soon_.stop();
+    // Copied here, turned into text and written on the file's own thread.
+    auto now = std::make_shared<SessionSnapshot>(snapshot());
+    return file_->save([now] { return encodeSession(*now); });
+}
+
+void SessionKeeper::endCleanly() {
+    // Quit before the old playlist was all back: the old file stays as it was, and is offered again.
+    if (!recording_) return;
+    soon_.stop();
+    whilePlaying_.stop();
+    SessionSnapshot last = snapshot();
+    last.clean = true;
+    file_->saveNow(encodeSession(last));
+}
+
+}  // namespace reel
