@@ -3,7 +3,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -223,6 +225,90 @@ private slots:
         QCOMPARE(c().objects()[2000].problem, std::string("name too long"));
         QCOMPARE(names().last(), a);
         QCOMPARE(problems().last(), QString());
+    }
+
+    void reorderingMovesRowsAndKeepsTheViewedOne_data() {
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<int>("destination");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("one down") << QList<int>{0} << 2 << "bacde";
+        QTest::newRow("one to the end") << QList<int>{1} << 5 << "acdeb";
+        QTest::newRow("last to the top") << QList<int>{4} << 0 << "eabcd";
+        QTest::newRow("several, scattered, keep their order") << QList<int>{3, 0, 4} << 2 << "badec";
+        QTest::newRow("onto itself: nothing") << QList<int>{2} << 2 << "abcde";
+        QTest::newRow("just after itself: nothing") << QList<int>{2} << 3 << "abcde";
+        QTest::newRow("out of range ignored") << QList<int>{-1, 9, 1} << 99 << "acdeb";
+        QTest::newRow("none") << QList<int>{} << 0 << "abcde";
+    }
+    void reorderingMovesRowsAndKeepsTheViewedOne() {
+        QFETCH(QList<int>, rows);
+        QFETCH(int, destination);
+        QFETCH(QString, expected);
+        QStringList paths;
+        for (const QString name : {"a", "b", "c", "d", "e"}) paths << movie(name + ".mp4");
+        c().addFiles(paths);
+        c().intake().finish();
+        c().selectRow(1);  // b is viewed
+        c().showSelectedEntryInfo();
+        c().viewItem();
+        c().moveEntries(std::vector<int>(rows.begin(), rows.end()), destination);
+        QString order;
+        for (const QString& name : names()) order += QFileInfo(name).baseName();
+        QCOMPARE(order, expected);
+        QCOMPARE(c().outlets().tableView->model()->index(0, 0).data().toString(),
+                 files_->filePath(expected.left(1) + ".mp4"));
+        // The selection, and with it the viewed entry, went with b.
+        QCOMPARE(c().selectedRow(), int(expected.indexOf('b')));
+        QCOMPARE(c().outlets().nameField->text(), QString("b"));
+        // The advance follows the new order.
+        endMovie();
+        const int next = int(expected.indexOf('b')) + 1;
+        if (next < 5) {
+            QTRY_COMPARE(c().selectedRow(), next);
+            QCOMPARE(QFileInfo(QString::fromStdString(view_->loaded.back())).baseName(),
+                     expected.mid(next, 1));
+        }
+    }
+
+    void altArrowsAndDragsMoveTheSelection() {
+        QStringList paths;
+        for (const QString name : {"a", "b", "c", "d"}) paths << movie(name + ".mp4");
+        c().addFiles(paths);
+        c().intake().finish();
+        const auto order = [this] {
+            QString text;
+            for (const QString& name : names()) text += QFileInfo(name).baseName();
+            return text;
+        };
+        ui_->playlistWindow().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&ui_->playlistWindow()));
+        c().selectRow(0);
+        QTest::keyClick(c().outlets().tableView, Qt::Key_Down, Qt::AltModifier);
+        QCOMPARE(order(), QString("bacd"));
+        QCOMPARE(c().selectedRow(), 1);
+        QTest::keyClick(c().outlets().tableView, Qt::Key_Up, Qt::AltModifier);
+        QTest::keyClick(c().outlets().tableView, Qt::Key_Up, Qt::AltModifier);  // at the top already
+        QCOMPARE(order(), QString("abcd"));
+        // Two selected rows move together, and stop at the bottom.
+        c().selectRow(1);
+        c().outlets().tableView->selectionModel()->select(
+            c().outlets().tableView->model()->index(2, 0),
+            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        for (int i = 0; i < 3; ++i) c().moveSelectionBy(1);
+        QCOMPARE(order(), QString("adbc"));
+        QCOMPARE(c().selectedRows(), (std::vector<int>{2, 3}));
+
+        // A drag of rows within the table, dropped on a row, puts them before it.
+        QAbstractItemModel* model = c().outlets().tableView->model();
+        std::unique_ptr<QMimeData> dragged(model->mimeData({model->index(2, 0), model->index(3, 0)}));
+        QVERIFY(model->canDropMimeData(dragged.get(), Qt::MoveAction, -1, -1, model->index(0, 0)));
+        model->dropMimeData(dragged.get(), Qt::MoveAction, -1, -1, model->index(0, 0));
+        QCOMPARE(order(), QString("bcad"));
+        QCOMPARE(c().objects().size(), 4u);  // moved, not copied nor lost
+        // Dropped below the last row: to the end.
+        dragged.reset(model->mimeData({model->index(0, 0)}));
+        model->dropMimeData(dragged.get(), Qt::MoveAction, -1, -1, {});
+        QCOMPARE(order(), QString("cadb"));
     }
 
     void dropsOfPlaylistsAppendTheirLines() {
