@@ -142,27 +142,51 @@ void SessionKeeper::changed() {
     if (!soon_.isActive()) soon_.start();
 }
 
-SessionSnapshot SessionKeeper::snapshot() const {
-    SessionSnapshot now;
-    const auto& objects = controller_.objects();
-    now.entries.reserve(objects.size());
-    for (const EntryRecord& entry : objects) {
-        bool known = false;
-        const double seconds = QString::fromStdString(entry.seconds).toDouble(&known);
-        now.entries.push_back(
-            {QString::fromStdString(entry.name), QString::fromStdString(entry.title), known ? seconds : -1});
+namespace {
+
+// What the interface's thread copies of the playlist; the rest is done on the writing thread.
+struct RawSnapshot {
+    struct Entry {
+        std::string name, title, seconds;
+    };
+    std::vector<Entry> entries;
+    int selected = -1;
+    double position = -1;
+
+    SessionSnapshot cooked() const {
+        SessionSnapshot out;
+        out.entries.reserve(entries.size());
+        for (const Entry& entry : entries) {
+            bool known = false;
+            const double seconds = QString::fromStdString(entry.seconds).toDouble(&known);
+            out.entries.push_back({QString::fromStdString(entry.name), QString::fromStdString(entry.title),
+                                   known ? seconds : -1});
+        }
+        out.selected = selected;
+        out.position = position;
+        return out;
     }
-    now.selected = controller_.selectedRow();
-    if (controller_.view() && controller_.view()->movie())
-        now.position = double(CLMovie(controller_.view()->movie()).currentSeconds());
+};
+
+RawSnapshot rawSnapshot(const AppController& controller) {
+    RawSnapshot now;
+    const auto& objects = controller.objects();
+    now.entries.reserve(objects.size());
+    for (const EntryRecord& entry : objects) now.entries.push_back({entry.name, entry.title, entry.seconds});
+    now.selected = controller.selectedRow();
+    if (controller.view() && controller.view()->movie())
+        now.position = double(CLMovie(controller.view()->movie()).currentSeconds());
     return now;
 }
 
+}  // namespace
+
+SessionSnapshot SessionKeeper::snapshot() const { return rawSnapshot(controller_).cooked(); }
+
 quint64 SessionKeeper::recordNow() {
     soon_.stop();
-    // Copied here, turned into text and written on the file's own thread.
-    auto now = std::make_shared<SessionSnapshot>(snapshot());
-    return file_->save([now] { return encodeSession(*now); });
+    auto now = std::make_shared<RawSnapshot>(rawSnapshot(controller_));
+    return file_->save([now] { return encodeSession(now->cooked()); });
 }
 
 void SessionKeeper::endCleanly() {
