@@ -17,9 +17,9 @@ namespace reel {
 struct EntryRecord {
     std::string rate, name, standard, type, audioType, length, seconds, size, originalSize;
     // Kept from a playlist file and written back to it; empty when it named none.
-    std::string title;
+    std::string title{};
     // Why a line of a playlist cannot be viewed ("File not found", ...); empty when it can.
-    std::string problem;
+    std::string problem{};
 
     using Field = std::string EntryRecord::*;
     // The keys in the order they are set, with the field each names.

@@ -1,5 +1,6 @@
 #include "app/playlist_model.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPalette>
@@ -72,7 +73,8 @@ Qt::DropActions PlaylistModel::supportedDragActions() const { return Qt::MoveAct
 
 QMimeData* PlaylistModel::mimeData(const QModelIndexList& indexes) const {
     // Row numbers only, no file names: other programs get nothing to take.
-    QByteArray rows;
+    // The process's id first, so that another Reel's rows are never taken for ours.
+    QByteArray rows = QByteArray::number(QCoreApplication::applicationPid()) + ':';
     for (const QModelIndex& index : indexes) {
         if (index.isValid() && index.column() == 0) rows += QByteArray::number(index.row()) + ' ';
     }
@@ -95,8 +97,11 @@ bool PlaylistModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, 
 bool PlaylistModel::dropMimeData(const QMimeData* data, Qt::DropAction, int row, int,
                                  const QModelIndex& parent) {
     if (data && data->hasFormat(kRowsMimeType)) {
+        const QByteArray dragged = data->data(kRowsMimeType);
+        const qsizetype colon = dragged.indexOf(':');
+        if (colon < 0 || dragged.left(colon).toLongLong() != QCoreApplication::applicationPid()) return false;
         std::vector<int> rows;
-        for (const QByteArray& number : data->data(kRowsMimeType).split(' ')) {
+        for (const QByteArray& number : dragged.mid(colon + 1).split(' ')) {
             bool ok = false;
             const int r = number.toInt(&ok);
             if (ok && r >= 0 && r < int(entries_.size())) rows.push_back(r);

@@ -15,6 +15,7 @@
 #include "app/app_controller.h"
 #include "app/interface.h"
 #include "app/playlist_intake.h"
+#include "app/playlist_model.h"
 #include "app/playlist_table.h"
 #include "fake_movie_view.h"
 #include "media/playlist_file.h"
@@ -308,6 +309,11 @@ private slots:
         // Dropped below the last row: to the end.
         dragged.reset(model->mimeData({model->index(0, 0)}));
         model->dropMimeData(dragged.get(), Qt::MoveAction, -1, -1, {});
+        QCOMPARE(order(), QString("cadb"));
+        // Rows dragged from another Reel's table are not ours to move.
+        QMimeData foreign;
+        foreign.setData(kRowsMimeType, QByteArray::number(QCoreApplication::applicationPid() + 1) + ":0 1");
+        QVERIFY(!model->dropMimeData(&foreign, Qt::MoveAction, -1, -1, {}));
         QCOMPARE(order(), QString("cadb"));
     }
 
