@@ -9,6 +9,8 @@
 #include <QToolButton>
 
 #include "app/app_controller.h"
+#include "app/preferences_dialog.h"
+#include "app/track_menus.h"
 #include "transport/controller_window.h"
 #include "transport/fade_window.h"
 #include "ui/full_screen_window.h"
@@ -51,6 +53,9 @@ Interface::Interface(MovieViewFactory makeMovieView)
         .videoFormatField = playlist.videoFormatField,
         .audioFormatField = playlist.audioFormatField,
         .fpsField = playlist.fpsField,
+        .tracksField = playlist.tracksField,
+        .audioMenu = playlist.audioMenu,
+        .subtitleMenu = playlist.subtitleMenu,
         .viewerWindow = viewerWindow_.get(),
         .cWindow = controllerWindow_.get(),
         .cNameField = panel.cNameField,
@@ -99,10 +104,34 @@ Interface::Interface(MovieViewFactory makeMovieView)
     for (QAction* action : keys) action->setShortcutContext(Qt::ApplicationShortcut);
 
     c.awakeFromNib();
+
+    // Tracks: the menus fill as a movie plays; the keys cycle, as the menus choose.
+    TrackMenus& tracks = c.trackMenus();
+    QObject::connect(playlist.actionNextAudio, &QAction::triggered, &tracks,
+                     [&tracks] { tracks.cycle(TrackInfo::Kind::Audio); });
+    QObject::connect(playlist.actionNextSubtitle, &QAction::triggered, &tracks,
+                     [&tracks] { tracks.cycle(TrackInfo::Kind::Subtitle); });
+    QObject::connect(playlist.actionLoadSubtitle, &QAction::triggered, &tracks,
+                     [&tracks, window = viewerWindow_.get()] { tracks.loadSubtitle(window); });
+    tracks.contextMenu()->addAction(playlist.actionLoadSubtitle);
+    QObject::connect(
+        playlist.actionPreferences, &QAction::triggered, &tracks, [&tracks, window = playlistWindow_.get()] {
+            auto* dialog = new PreferencesDialog(window);
+            dialog->setAttribute(Qt::WA_DeleteOnClose);
+            dialog->setTrackPreferences(tracks.preferences());
+            QObject::connect(dialog, &QDialog::accepted, &tracks,
+                             [&tracks, dialog] { tracks.setPreferences(dialog->trackPreferences()); });
+            dialog->open();
+        });
+    for (QAction* action :
+         {playlist.actionNextAudio, playlist.actionNextSubtitle, playlist.actionLoadSubtitle})
+        action->setShortcutContext(Qt::ApplicationShortcut);
+    const QList<QAction*> trackKeys{playlist.actionNextAudio, playlist.actionNextSubtitle,
+                                    playlist.actionLoadSubtitle};
     FullScreenWindow* full = c.fullscreenWindow();
     for (QWidget* window : {static_cast<QWidget*>(viewerWindow_.get()),
                             static_cast<QWidget*>(controllerWindow_.get()), static_cast<QWidget*>(full)})
-        window->addActions(keys);
+        window->addActions(keys + trackKeys);
     QObject::connect(full, &FullScreenWindow::pictureDoubleClicked, &c, &AppController::fullScreen);
     QObject::connect(full, &FullScreenWindow::moved, &messages, &PlayerMessages::moved);
 }

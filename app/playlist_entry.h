@@ -7,8 +7,10 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "media/cl_movie.h"
+#include "platform/track_info.h"
 
 namespace reel {
 
@@ -16,6 +18,9 @@ namespace reel {
 // the entry is made and never edited.
 struct EntryRecord {
     std::string rate, name, standard, type, audioType, length, seconds, size, originalSize;
+    // Kept beside the nine keys, not among them: the sound and subtitle
+    // streams inside the file (files found beside it are looked for when needed).
+    std::vector<TrackInfo> tracks = {};  // defaulted, so the nine strings may still be listed alone
 
     using Field = std::string EntryRecord::*;
     // The keys in the order they are set, with the field each names.
