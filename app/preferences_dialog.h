@@ -22,8 +22,6 @@ public:
     void setTrackPreferences(const TrackPreferences& preferences);
     TrackPreferences trackPreferences() const;
 
-    Ui::PreferencesDialog& form() { return *form_; }
-
 private:
     std::unique_ptr<Ui::PreferencesDialog> form_;
 };

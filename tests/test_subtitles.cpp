@@ -3,12 +3,15 @@
 // carrying over, track changes in place, text in another encoding, and
 // subtitle files that cannot be read.
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QProcess>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -17,12 +20,14 @@
 #include "app/app_controller.h"
 #include "app/interface.h"
 #include "app/playlist_intake.h"
+#include "app/preferences_dialog.h"
 #include "app/track_menus.h"
 #include "platform/log.h"
 #include "platform/mpv_movie_view.h"
 #include "platform/mpv_names.h"
 #include "platform/mpv_player.h"
 #include "transport/fade_window.h"
+#include "ui/full_screen_window.h"
 
 using namespace reel;
 
@@ -311,6 +316,77 @@ private slots:
         refused.ignore();
         QApplication::sendEvent(picture, &refused);
         QVERIFY(!refused.isAccepted());
+    }
+
+    void fullScreenLeavesTheBandsToSubtitlesWhenAsked() {
+        add({movie("Film/film.mp4", 10)});
+        view(0);
+        for (bool bands : {true, false}) {
+            TrackPreferences preferences = c().trackMenus().preferences();
+            preferences.subtitlesInBands = bands;
+            c().trackMenus().setPreferences(preferences);
+            c().fullScreen();
+            QVERIFY(c().inFullscreen());
+            const QSize screen = c().fullscreenWindow()->size();
+            const QRect view = c().view()->widget()->geometry();
+            if (bands) {
+                QCOMPARE(view.size(), screen);  // the player letterboxes, bands included
+            } else {
+                QCOMPARE(view.width(), screen.width());  // 16:9 on a 5:4 screen: the picture alone
+                QCOMPARE(view.height(), screen.width() * 9 / 16);
+            }
+            c().fullScreen();
+        }
+    }
+
+    void preferencesAreEditedAndKept() {
+        TrackPreferences chosen;
+        chosen.languages = {{"ja", "en"}, {"en"}, ShowSubtitles::Never};
+        chosen.subtitlesInBands = false;
+        PreferencesDialog dialog;
+        dialog.setTrackPreferences(chosen);
+        QCOMPARE(dialog.trackPreferences(), chosen);
+        dialog.findChild<QLineEdit*>("audioLanguagesEdit")->setText(" de ;fr ");
+        dialog.findChild<QComboBox*>("showSubtitlesBox")->setCurrentIndex(0);
+        QCOMPARE(dialog.trackPreferences().languages.audio, (std::vector<std::string>{"de", "fr"}));
+        QCOMPARE(dialog.trackPreferences().languages.show, ShowSubtitles::Always);
+
+        // Saved beside the volume, which stays.
+        c().volumeSlide();
+        c().trackMenus().setPreferences(chosen);
+        QCOMPARE(TrackPreferences::load(), chosen);
+        QSettings file(config_.filePath("reel/reel.ini"), QSettings::IniFormat);
+        QVERIFY(file.contains("VolumeLevel"));
+        QCOMPARE(file.value("ShowSubtitles").toString(), QString("never"));
+
+        // Written by hand, in any case; what is not understood is the default.
+        struct Case {
+            QByteArray ini;
+            std::vector<std::string> audio;
+            ShowSubtitles show;
+            bool bands;
+        };
+        const Case cases[] = {
+            {"[General]\nAudioLanguages=ja, en\nShowSubtitles=ALWAYS\nSubtitlesInBands=false\n",
+             {"ja", "en"},
+             ShowSubtitles::Always,
+             false},
+            {"[General]\nAudioLanguages=fr de\nShowSubtitles=sometimes\nSubtitlesInBands=1\n",
+             {"fr", "de"},
+             ShowSubtitles::WhenForeign,
+             true},
+            {"[General]\n", {}, ShowSubtitles::WhenForeign, true},
+        };
+        for (const Case& c : cases) {
+            QFile ini(config_.filePath("reel/reel.ini"));
+            QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            ini.write(c.ini);
+            ini.close();
+            const TrackPreferences read = TrackPreferences::load();
+            QCOMPARE(read.languages.audio, c.audio);
+            QCOMPARE(read.languages.show, c.show);
+            QCOMPARE(read.subtitlesInBands, c.bands);
+        }
     }
 
     void brokenSubtitleFilesAreSkippedAndTheMoviePlays() {
