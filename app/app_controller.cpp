@@ -17,9 +17,12 @@
 #include "app/playlist_intake.h"
 #include "app/playlist_model.h"
 #include "app/playlist_table.h"
+#include "app/track_menus.h"
 #include "media/cl_movie.h"
 #include "media/hms_format.h"
 #include "media/playlist_file.h"
+#include "media/subtitle_finder.h"
+#include "media/track_choice.h"
 #include "platform/images.h"
 #include "platform/log.h"
 #include "platform/mpv_movie_view.h"
@@ -112,6 +115,7 @@ void AppController::awakeFromNib() {
         // The viewer's fade-out gives up the hold on the movie it shows, once.
         if (view_ && mov_ && view_->movie().get() == mov_->record()) mov_.reset();
     });
+    tracks_ = std::make_unique<TrackMenus>(ui_.audioMenu, ui_.subtitleMenu, [this] { return view_.get(); });
     showSelectedEntryInfo();  // the panel says "No Video" from the start
 }
 
@@ -310,9 +314,14 @@ void AppController::showSelectedEntryInfo() {
             fields[i]->setText(QString::fromStdString(*values[i]));
         // A greyed entry says why it cannot be viewed where its picture would be described.
         if (!entry.problem.empty()) ui_.videoFormatField->setText(QString::fromStdString(entry.problem));
+        // The same finder gives the player its subtitle files: what is listed is what plays.
+        std::vector<TrackInfo> tracks = entry.tracks;
+        for (const SubtitleFile& file : findSubtitles(entry.name)) tracks.push_back(externalTrack(file));
+        if (ui_.tracksField) ui_.tracksField->setText(QString::fromStdString(trackLines(tracks)));
     } else {
         ui_.nameField->setText(QCoreApplication::translate("AppController", "No Video"));
         for (QLabel* field : fields) field->setText(QString());
+        if (ui_.tracksField) ui_.tracksField->clear();
     }
     ui_.viewButton->setEnabled(row >= 0);
     ui_.removeButton->setEnabled(row >= 0);
@@ -324,6 +333,7 @@ MovieView& AppController::movieView() {
     if (!view_) {
         view_ = makeMovieView_();
         ui_.viewerWindow->setContentView(view_.get());
+        tracks_->watch(view_->widget());
     }
     return *view_;
 }
@@ -382,6 +392,7 @@ void AppController::viewItem() {
     view.widget()->resize(picture);
     viewer->resize(picture);
     viewer->setAspectRatio(QSizeF(picture));
+    tracks_->prepare(view, entry.name);
     view.setMovie(mov_->sharedRecord());
     viewer->setWindowTitle(QFileInfo(QString::fromStdString(entry.name)).fileName());
     if (const QScreen* screen = viewer->screen()) {
@@ -577,7 +588,11 @@ void AppController::fullScreen() {
         inFullscreen_ = true;
         const QScreen* screen = full.screen() ? full.screen() : QGuiApplication::primaryScreen();
         const QSize screenSize = screen ? screen->geometry().size() : full.size();
-        const QRectF picture = pictureRect(QSizeF(screenSize), QSizeF(view_->widget()->size()));
+        // Letterboxed, the picture may leave its black bands to the subtitles: the
+        // view then covers the screen and the player draws the bands.
+        const QRectF picture = tracks_->preferences().subtitlesInBands
+                                   ? QRectF(QPointF(0, 0), QSizeF(screenSize))
+                                   : pictureRect(QSizeF(screenSize), QSizeF(view_->widget()->size()));
         full.raiseAboveOthers();
         ui_.viewerWindow->setContentView(nullptr);
         QWidget* widget = view_->widget();

@@ -14,6 +14,7 @@
 
 class QLabel;
 class QMainWindow;
+class QMenu;
 class QPushButton;
 class QSlider;
 class QTimer;
@@ -28,6 +29,7 @@ class ImageButton;
 class PlaylistIntake;
 class PlaylistModel;
 class PlaylistTable;
+class TrackMenus;
 
 // The interface's windows and controls the controller works with, all set
 // when the forms are loaded, before the controller exists.
@@ -45,6 +47,10 @@ struct Outlets {
     QLabel* videoFormatField;
     QLabel* audioFormatField;
     QLabel* fpsField;
+    // The tracks of the selected entry, and the menus of the movie playing's
+    QLabel* tracksField;
+    QMenu* audioMenu;
+    QMenu* subtitleMenu;
     // The viewer, and the controller window with its controls
     FadeWindow* viewerWindow;
     ControllerWindow* cWindow;
@@ -135,6 +141,9 @@ public:
     QString cLength() const { return cLength_; }
     const TransportIcons& icons() const { return icons_; }
 
+    // Audio and subtitle tracks: their menus, keys, preferences and added files.
+    TrackMenus& trackMenus() { return *tracks_; }
+
     // The slider's value as the 0..1 fraction the player speaks in.
     static float floatValue(const QSlider* slider);
     static void setFloatValue(QSlider* slider, float value);
@@ -177,6 +186,7 @@ private:
     QString cLength_;
 
     std::unique_ptr<Fader> mainFades_;
+    std::unique_ptr<TrackMenus> tracks_;
     bool settingTimeSlider_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/json.h"
+#include "media/subtitle_finder.h"
 #include "platform/log.h"
 
 namespace reel {
@@ -17,6 +18,27 @@ std::string entryJson(const EntryRecord& entry) {
     return line + "}";
 }
 
+std::string entryJsonWithTracks(const EntryRecord& entry, const std::vector<TrackInfo>& external) {
+    std::string line = entryJson(entry);
+    line.pop_back();
+    line += ",\"tracks\":[";
+    bool first = true;
+    auto add = [&](const TrackInfo& track) {
+        if (!first) line += ",";
+        first = false;
+        line += "{\"kind\":" + jsonString(track.kind == TrackInfo::Kind::Audio ? "audio" : "subtitle");
+        line += ",\"language\":" + jsonString(track.language) + ",\"title\":" + jsonString(track.title);
+        line += ",\"codec\":" + jsonString(track.codec);
+        if (track.kind == TrackInfo::Kind::Audio) line += ",\"channels\":" + std::to_string(track.channels);
+        line += std::string(",\"external\":") + (track.external ? "true" : "false");
+        if (track.external) line += ",\"path\":" + jsonString(track.path);
+        line += "}";
+    };
+    for (const TrackInfo& track : entry.tracks) add(track);
+    for (const TrackInfo& track : external) add(track);
+    return line + "]}";
+}
+
 int describeFiles(const std::vector<std::string>& paths, const DescribeOptions& options,
                   const MovieOpener& open) {
     platform::setLogEnabled(options.verbose);
@@ -28,7 +50,15 @@ int describeFiles(const std::vector<std::string>& paths, const DescribeOptions& 
             std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started)
                 .count();
         if (outcome.entry) {
-            const std::string line = entryJson(*outcome.entry) + "\n";
+            std::string line;
+            if (options.tracks) {
+                std::vector<TrackInfo> external;
+                for (const SubtitleFile& file : findSubtitles(path)) external.push_back(externalTrack(file));
+                line = entryJsonWithTracks(*outcome.entry, external);
+            } else {
+                line = entryJson(*outcome.entry);
+            }
+            line += "\n";
             std::fwrite(line.data(), 1, line.size(), stdout);
         } else {
             status = 1;

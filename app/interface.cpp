@@ -12,6 +12,7 @@
 #include "app/app_controller.h"
 #include "app/preferences_dialog.h"
 #include "app/session_keeper.h"
+#include "app/track_menus.h"
 #include "transport/controller_window.h"
 #include "transport/fade_window.h"
 #include "ui/full_screen_window.h"
@@ -54,6 +55,9 @@ Interface::Interface(MovieViewFactory makeMovieView)
         .videoFormatField = playlist.videoFormatField,
         .audioFormatField = playlist.audioFormatField,
         .fpsField = playlist.fpsField,
+        .tracksField = playlist.tracksField,
+        .audioMenu = playlist.audioMenu,
+        .subtitleMenu = playlist.subtitleMenu,
         .viewerWindow = viewerWindow_.get(),
         .cWindow = controllerWindow_.get(),
         .cNameField = panel.cNameField,
@@ -76,11 +80,6 @@ Interface::Interface(MovieViewFactory makeMovieView)
     QObject::connect(playlist.actionSavePlaylistAs, &QAction::triggered, &c, &AppController::savePlaylistAs);
     QObject::connect(playlist.actionMoveUp, &QAction::triggered, &c, [&c] { c.moveSelectionBy(-1); });
     QObject::connect(playlist.actionMoveDown, &QAction::triggered, &c, [&c] { c.moveSelectionBy(1); });
-    QObject::connect(playlist.actionPreferences, &QAction::triggered, playlistWindow_.get(), [this] {
-        auto* dialog = new PreferencesDialog(playlistWindow_.get());
-        dialog->setAttribute(Qt::WA_DeleteOnClose);
-        dialog->open();
-    });
     QObject::connect(playlist.actionQuit, &QAction::triggered, qApp, &quitPlayer, Qt::QueuedConnection);
     QObject::connect(playlist.viewButton, &QPushButton::clicked, &c, &AppController::viewItem);
     QObject::connect(playlist.actionView, &QAction::triggered, &c, &AppController::viewItem);
@@ -112,10 +111,34 @@ Interface::Interface(MovieViewFactory makeMovieView)
     for (QAction* action : keys) action->setShortcutContext(Qt::ApplicationShortcut);
 
     c.awakeFromNib();
+
+    // Tracks: the menus fill as a movie plays; the keys cycle, as the menus choose.
+    TrackMenus& tracks = c.trackMenus();
+    QObject::connect(playlist.actionNextAudio, &QAction::triggered, &tracks,
+                     [&tracks] { tracks.cycle(TrackInfo::Kind::Audio); });
+    QObject::connect(playlist.actionNextSubtitle, &QAction::triggered, &tracks,
+                     [&tracks] { tracks.cycle(TrackInfo::Kind::Subtitle); });
+    QObject::connect(playlist.actionLoadSubtitle, &QAction::triggered, &tracks,
+                     [&tracks, window = viewerWindow_.get()] { tracks.loadSubtitle(window); });
+    tracks.contextMenu()->addAction(playlist.actionLoadSubtitle);
+    QObject::connect(
+        playlist.actionPreferences, &QAction::triggered, &tracks, [&tracks, window = playlistWindow_.get()] {
+            auto* dialog = new PreferencesDialog(window);
+            dialog->setAttribute(Qt::WA_DeleteOnClose);
+            dialog->setTrackPreferences(tracks.preferences());
+            QObject::connect(dialog, &QDialog::accepted, &tracks,
+                             [&tracks, dialog] { tracks.setPreferences(dialog->trackPreferences()); });
+            dialog->open();
+        });
+    for (QAction* action :
+         {playlist.actionNextAudio, playlist.actionNextSubtitle, playlist.actionLoadSubtitle})
+        action->setShortcutContext(Qt::ApplicationShortcut);
+    const QList<QAction*> trackKeys{playlist.actionNextAudio, playlist.actionNextSubtitle,
+                                    playlist.actionLoadSubtitle};
     FullScreenWindow* full = c.fullscreenWindow();
     for (QWidget* window : {static_cast<QWidget*>(viewerWindow_.get()),
                             static_cast<QWidget*>(controllerWindow_.get()), static_cast<QWidget*>(full)})
-        window->addActions(keys);
+        window->addActions(keys + trackKeys);
     QObject::connect(full, &FullScreenWindow::pictureDoubleClicked, &c, &AppController::fullScreen);
     QObject::connect(full, &FullScreenWindow::moved, &messages, &PlayerMessages::moved);
 }

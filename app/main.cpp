@@ -13,13 +13,15 @@ namespace {
 void printUsage(std::FILE* out) {
     std::fputs(
         "Usage: reel [--] [FILE...]\n"
-        "       reel --describe [--timing] [--verbose] [--] FILE...\n"
+        "       reel --describe [--tracks] [--timing] [--verbose] [--] FILE...\n"
         "       reel --help | --version\n"
         "\n"
         "  FILE...      start the player with these movies in the playlist\n"
         "  --describe   print one JSON line per movie file: rate, name, standard, type,\n"
         "               audioType, length, seconds, size, originalSize; files that cannot\n"
         "               be described are named on stderr and make the exit status 1\n"
+        "  --tracks     with --describe, add a 'tracks' array: sound and subtitle tracks,\n"
+        "               subtitle files found beside the movie included\n"
         "  --timing     with --describe, a line 'timing MICROSECONDS FILE' per file on stderr\n"
         "  --verbose    with --describe, keep the diagnostic log on stderr\n",
         out);
@@ -40,6 +42,8 @@ int main(int argc, char** argv) {
             optionsEnded = true;
         } else if (std::strcmp(arg, "--describe") == 0) {
             describe = true;
+        } else if (std::strcmp(arg, "--tracks") == 0) {
+            options.tracks = true;
         } else if (std::strcmp(arg, "--timing") == 0) {
             options.timing = true;
         } else if (std::strcmp(arg, "--verbose") == 0) {

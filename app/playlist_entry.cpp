@@ -76,6 +76,7 @@ EntryRecord entryOf(const std::string& path, const CLMovie& mov) {
     record.seconds = mov.durationSecondsString();
     record.size = size;
     record.originalSize = originalSize;
+    if (mov.record()) record.tracks = mov.record()->streams;
     return record;
 }
 

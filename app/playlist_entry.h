@@ -7,8 +7,10 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "media/cl_movie.h"
+#include "platform/track_info.h"
 
 namespace reel {
 
@@ -20,6 +22,9 @@ struct EntryRecord {
     std::string title{};
     // Why a line of a playlist cannot be viewed ("File not found", ...); empty when it can.
     std::string problem{};
+    // Kept beside the nine keys, not among them: the sound and subtitle
+    // streams inside the file (files found beside it are looked for when needed).
+    std::vector<TrackInfo> tracks = {};  // defaulted, so the nine strings may still be listed alone
 
     using Field = std::string EntryRecord::*;
     // The keys in the order they are set, with the field each names.

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <memory>
 
+#include "app/track_preferences.h"
+
 namespace Ui {
 class PreferencesDialog;
 }
@@ -20,7 +22,8 @@ struct PlayerPreferences {
 
 inline constexpr const char* kRestorePlaylistKey = "RestorePlaylist";
 
-// Edit > Preferences…: shows the stored switches and stores them when accepted.
+// Edit > Preferences…: shows the stored settings. Accepting stores the
+// player's switches; the track settings are read back by whoever opened it.
 class PreferencesDialog : public QDialog {
     Q_OBJECT
 public:
@@ -29,6 +32,9 @@ public:
 
     void accept() override;
     Ui::PreferencesDialog& form() { return *form_; }
+
+    void setTrackPreferences(const TrackPreferences& preferences);
+    TrackPreferences trackPreferences() const;
 
 private:
     std::unique_ptr<Ui::PreferencesDialog> form_;

@@ -730,6 +730,39 @@ std::vector<double> streamSeconds(const AVFormatContext* ctx) {
     return seconds;
 }
 
+// The sound and subtitle streams as a viewer chooses among them. The header
+// has all of it, so this reads nothing more.
+std::vector<TrackInfo> streamList(const AVFormatContext* ctx) {
+    std::vector<TrackInfo> streams;
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        const AVStream* st = ctx->streams[i];
+        const AVCodecParameters* par = st->codecpar;
+        TrackInfo info;
+        if (par->codec_type == AVMEDIA_TYPE_AUDIO && !incomplete(st)) {
+            info.kind = TrackInfo::Kind::Audio;
+            info.channels = par->ch_layout.nb_channels;
+        } else if (par->codec_type == AVMEDIA_TYPE_SUBTITLE) {
+            info.kind = TrackInfo::Kind::Subtitle;
+        } else {
+            continue;
+        }
+        info.language = metadata(st->metadata, "language");
+        if (info.language == "und") info.language.clear();  // "undetermined" says nothing
+        info.title = metadata(st->metadata, "title");
+        // MP4 and QuickTime keep a track's name as its handler's, which is
+        // otherwise the muxer's generic "SoundHandler", "Core Media Audio" and the like.
+        const std::string handler = metadata(st->metadata, "handler_name");
+        if (info.title.empty() && handler.find("Handler") == std::string::npos &&
+            handler.rfind("Core Media", 0) == std::string::npos)
+            info.title = handler;
+        info.codec = avcodec_get_name(par->codec_id);
+        info.isDefault = st->disposition & AV_DISPOSITION_DEFAULT;
+        info.forced = st->disposition & AV_DISPOSITION_FORCED;
+        streams.push_back(std::move(info));
+    }
+    return streams;
+}
+
 OpenedMovie failure(std::string why) { return {nullptr, std::move(why)}; }
 
 OpenedMovie describe(ByteSource& source, const std::string& name) {
@@ -819,6 +852,7 @@ OpenedMovie describe(ByteSource& source, const std::string& name) {
     }
     if (movie->tracks.empty()) return failure("no audio or video in it");
     movie->naturalBounds = Rect{0, 0, std::int16_t(height), std::int16_t(width)};
+    movie->streams = streamList(ctx);
     movie->duration = clampTo<TimeValue>(movieSeconds * kMovieTimeScale);
     return {std::move(movie), {}};
 }

@@ -2,8 +2,11 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/toolbox.h"
+#include "platform/track_info.h"
 
 class QWidget;
 
@@ -32,6 +35,18 @@ public:
     virtual void setRate(float rate) = 0;
     virtual void setMuted(bool muted) = 0;
     virtual void setVolume(float volume) = 0;  // 0 to 1
+
+    // Tracks. The subtitle files and the chooser are for the movies set after
+    // them; a view that plays nothing has no tracks.
+    virtual void setSubtitleFiles(std::vector<SubtitleFile>) {}
+    virtual void setTrackChooser(TrackChooser) {}
+    virtual std::vector<TrackInfo> tracks() const { return {}; }
+    // Switches track without moving the position; 0 turns subtitles off.
+    virtual void selectTrack(TrackInfo::Kind, long /*id*/) {}
+    // Adds a subtitle file to the movie playing and shows it.
+    virtual void addSubtitleFile(const SubtitleFile&) {}
+    // Called on the main thread whenever the tracks or the choice among them change.
+    virtual void setTracksChanged(std::function<void()>) {}
 };
 
 using MovieViewFactory = std::function<std::unique_ptr<MovieView>()>;

@@ -86,6 +86,9 @@ MpvMovieView::MpvMovieView(QWidget* parent) : QWidget(parent), player_(std::make
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     makePicture();
+    connect(player_.get(), &MpvPlayer::tracksChanged, this, [this] {
+        if (tracksChanged_) tracksChanged_();
+    });
     connect(player_.get(), &MpvPlayer::playbackRestarted, this, [this] {
         if (!firstFrameWanted_) return;
         if (render_) {
@@ -259,5 +262,19 @@ void MpvMovieView::setRate(float rate) { player_->setRate(rate); }
 void MpvMovieView::setMuted(bool muted) { player_->setMuted(muted); }
 
 void MpvMovieView::setVolume(float volume) { player_->setVolume(double(volume) * 100.0); }
+
+void MpvMovieView::setSubtitleFiles(std::vector<SubtitleFile> files) {
+    player_->setSubtitleFiles(std::move(files));
+}
+
+void MpvMovieView::setTrackChooser(TrackChooser chooser) { player_->setTrackChooser(std::move(chooser)); }
+
+std::vector<TrackInfo> MpvMovieView::tracks() const { return player_->tracks(); }
+
+void MpvMovieView::selectTrack(TrackInfo::Kind kind, long id) { player_->selectTrack(kind, id); }
+
+void MpvMovieView::addSubtitleFile(const SubtitleFile& file) { player_->addSubtitle(file); }
+
+void MpvMovieView::setTracksChanged(std::function<void()> changed) { tracksChanged_ = std::move(changed); }
 
 }  // namespace reel::platform

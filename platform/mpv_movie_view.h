@@ -37,6 +37,12 @@ public:
     void setRate(float rate) override;
     void setMuted(bool muted) override;
     void setVolume(float volume) override;
+    void setSubtitleFiles(std::vector<SubtitleFile> files) override;
+    void setTrackChooser(TrackChooser chooser) override;
+    std::vector<TrackInfo> tracks() const override;
+    void selectTrack(TrackInfo::Kind kind, long id) override;
+    void addSubtitleFile(const SubtitleFile& file) override;
+    void setTracksChanged(std::function<void()> changed) override;
 
     MpvPlayer& player() { return *player_; }
 
@@ -75,7 +81,8 @@ private:
     std::string pendingPath_;
     bool firstFrameWanted_ = false;
     bool restarted_ = false;
-    bool pictureFailed_ = false;  // no OpenGL here: the movie plays without its picture
+    bool pictureFailed_ = false;
+    std::function<void()> tracksChanged_;  // no OpenGL here: the movie plays without its picture
 };
 
 }  // namespace reel::platform

@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdint>
+#include <string_view>
 
 #include "platform/log.h"
 #include "platform/mpv_names.h"
@@ -72,6 +73,57 @@ void applyOptions(mpv_handle* mpv, const QByteArray& list) {
 std::uint64_t tag(const char* name) { return reinterpret_cast<std::uintptr_t>(name); }
 const char* tagName(std::uint64_t tag) { return tag ? reinterpret_cast<const char*>(tag) : "request"; }
 
+const mpv_node* entry(const mpv_node& map, std::string_view key) {
+    if (map.format != MPV_FORMAT_NODE_MAP) return nullptr;
+    for (int i = 0; i < map.u.list->num; ++i)
+        if (key == map.u.list->keys[i]) return &map.u.list->values[i];
+    return nullptr;
+}
+std::string text(const mpv_node& map, std::string_view key) {
+    const mpv_node* value = entry(map, key);
+    return value && value->format == MPV_FORMAT_STRING ? value->u.string : "";
+}
+long long number(const mpv_node& map, std::string_view key) {
+    const mpv_node* value = entry(map, key);
+    return value && value->format == MPV_FORMAT_INT64 ? value->u.int64 : 0;
+}
+bool flag(const mpv_node& map, std::string_view key) {
+    const mpv_node* value = entry(map, key);
+    return value && value->format == MPV_FORMAT_FLAG && value->u.flag;
+}
+
+// mpv's track-list: its sound and subtitle tracks. External files are named
+// as the finder named them, which mpv does not know.
+std::vector<TrackInfo> tracksFrom(const mpv_node& list, const std::vector<SubtitleFile>& files) {
+    std::vector<TrackInfo> tracks;
+    if (list.format != MPV_FORMAT_NODE_ARRAY) return tracks;
+    for (int i = 0; i < list.u.list->num; ++i) {
+        const mpv_node& track = list.u.list->values[i];
+        const std::string type = text(track, "type");
+        if (type != "audio" && type != "sub") continue;
+        TrackInfo info;
+        info.kind = type == "audio" ? TrackInfo::Kind::Audio : TrackInfo::Kind::Subtitle;
+        info.id = long(number(track, "id"));
+        info.language = text(track, "lang");
+        info.title = text(track, "title");
+        info.codec = text(track, "codec");
+        info.channels = int(number(track, "demux-channel-count"));
+        info.external = flag(track, "external");
+        info.path = text(track, "external-filename");
+        info.isDefault = flag(track, "default");
+        info.forced = flag(track, "forced");
+        info.selected = flag(track, "selected");
+        for (const SubtitleFile& file : files) {
+            if (!info.external || file.path != info.path) continue;
+            if (info.language.empty()) info.language = file.language;
+            info.title = file.label == file.language ? std::string() : file.label;
+            info.forced = info.forced || file.forced;
+        }
+        tracks.push_back(std::move(info));
+    }
+    return tracks;
+}
+
 }  // namespace
 
 MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
@@ -96,6 +148,13 @@ MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
     mpv_set_option_string(mpv_, "ytdl", "no");
     // Decoding is in software (mpv's default); probing GPU interop only prints complaints.
     mpv_set_option_string(mpv_, "gpu-hwdec-interop", "no");
+    // Subtitle files come from the player's own finder, so that what plays is what the panel lists.
+    mpv_set_option_string(mpv_, mpv::kSubtitlesAutoload, "no");
+    // Text in another encoding than UTF-8 is recognised (by uchardet) and converted.
+    mpv_set_option_string(mpv_, mpv::kSubtitleCodepage, "auto");
+    // Where the picture is letterboxed, subtitles of every kind may use the bands.
+    mpv_set_option_string(mpv_, mpv::kSubtitleMargins, "yes");
+    mpv_set_option_string(mpv_, mpv::kAssMargins, "yes");
     applyOptions(mpv_, qgetenv("REEL_MPV_OPTIONS"));
     if (mpv_initialize(mpv_) < 0) {
         log("mpv could not be initialised");
@@ -112,6 +171,8 @@ MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
     mpv_observe_property(mpv_, 0, mpv::kPause, MPV_FORMAT_FLAG);
     mpv_observe_property(mpv_, 0, mpv::kEofReached, MPV_FORMAT_FLAG);
     mpv_observe_property(mpv_, 0, mpv::kVideoOutputConfigured, MPV_FORMAT_FLAG);
+    mpv_observe_property(mpv_, 0, mpv::kTrackList, MPV_FORMAT_NODE);
+    mpv_hook_add(mpv_, 0, mpv::kPreloadedHook, 0);
 
     backwardCheck_.setSingleShot(true);
     backwardCheck_.setInterval(kBackwardTrialMilliseconds);
@@ -164,6 +225,12 @@ void MpvPlayer::load(const std::string& path) {
             std::lock_guard lock(loadMutex_);
             requestedPath_ = path;
             starting_ = true;
+        }
+        {
+            std::lock_guard lock(tracksMutex_);
+            loadedSubtitles_ = std::move(subtitleFiles_);
+            subtitleFiles_.clear();
+            tracks_.clear();
         }
         const char* command[] = {mpv::kLoadFile, path.c_str(), nullptr};
         mpv_command_async(mpv_, tag(mpv::kLoadFile), command);
@@ -278,6 +345,43 @@ void MpvPlayer::setPosition(double seconds) {
     if (clock_) clock_->setPosition(seconds);
 }
 
+void MpvPlayer::setSubtitleFiles(std::vector<SubtitleFile> files) {
+    std::lock_guard lock(tracksMutex_);
+    subtitleFiles_ = std::move(files);
+}
+
+void MpvPlayer::setTrackChooser(TrackChooser chooser) {
+    std::lock_guard lock(tracksMutex_);
+    chooser_ = std::move(chooser);
+}
+
+std::vector<TrackInfo> MpvPlayer::tracks() const {
+    std::lock_guard lock(tracksMutex_);
+    return tracks_;
+}
+
+void MpvPlayer::selectTrack(TrackInfo::Kind kind, long id) {
+    const std::string value = id > 0 ? std::to_string(id) : "no";
+    setProperty(kind == TrackInfo::Kind::Audio ? mpv::kAudioTrack : mpv::kSubtitleTrack, value.c_str());
+}
+
+void MpvPlayer::addSubtitle(const SubtitleFile& file) {
+    {
+        std::lock_guard lock(tracksMutex_);
+        loadedSubtitles_.push_back(file);
+    }
+    const char* command[] = {mpv::kSubtitleAdd, file.path.c_str(), "select", nullptr};
+    if (mpv_) mpv_command_async(mpv_, tag(mpv::kSubtitleAdd), command);
+}
+
+std::string MpvPlayer::propertyText(const char* name) const {
+    if (!mpv_) return {};
+    char* value = mpv_get_property_string(mpv_, name);
+    std::string result = value ? value : "";
+    mpv_free(value);
+    return result;
+}
+
 void MpvPlayer::wakeForStop() {
     restateStop_ = true;
     if (mpv_) mpv_wakeup(mpv_);
@@ -311,10 +415,21 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                 endedInError();
             }
             break;
+        case MPV_EVENT_HOOK:
+            chooseTracks(static_cast<const mpv_event_hook*>(event.data)->id);
+            break;
         case MPV_EVENT_PROPERTY_CHANGE: {
             if (stale) break;
             const auto* property = static_cast<const mpv_event_property*>(event.data);
             const std::string name = property->name;
+            if (name == mpv::kTrackList && property->format == MPV_FORMAT_NODE) {
+                {
+                    std::lock_guard lock(tracksMutex_);
+                    tracks_ = tracksFrom(*static_cast<const mpv_node*>(property->data), loadedSubtitles_);
+                }
+                QMetaObject::invokeMethod(this, &MpvPlayer::tracksChanged, Qt::QueuedConnection);
+                break;
+            }
             if (property->format == MPV_FORMAT_DOUBLE) {
                 const double value = *static_cast<const double*>(property->data);
                 if (name == mpv::kTimePos && !stepping_) {
@@ -352,6 +467,48 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
         default:
             break;
     }
+}
+
+std::vector<TrackInfo> MpvPlayer::readTracks() {
+    mpv_node list;
+    if (mpv_get_property(mpv_, mpv::kTrackList, MPV_FORMAT_NODE, &list) < 0) return {};
+    std::vector<TrackInfo> tracks;
+    {
+        std::lock_guard lock(tracksMutex_);
+        tracks = tracksFrom(list, loadedSubtitles_);
+    }
+    mpv_free_node_contents(&list);
+    return tracks;
+}
+
+// The file is open and its tracks known, none chosen yet: the subtitle files
+// join it and the chooser picks, so that the movie starts with its tracks.
+void MpvPlayer::chooseTracks(std::uint64_t hookId) {
+    std::vector<SubtitleFile> files;
+    TrackChooser chooser;
+    {
+        std::lock_guard lock(tracksMutex_);
+        files = loadedSubtitles_;
+        chooser = chooser_;
+    }
+    for (const SubtitleFile& file : files) {
+        const char* command[] = {mpv::kSubtitleAdd, file.path.c_str(), "auto", nullptr};
+        const int error = mpv_command(mpv_, command);
+        // The movie plays on without it.
+        if (error < 0) log("subtitle file " + file.path + " could not be read: " + mpv_error_string(error));
+    }
+    if (chooser) {
+        const TrackChoice choice = chooser(readTracks());
+        if (choice.audio) {
+            const std::string id = *choice.audio > 0 ? std::to_string(*choice.audio) : "no";
+            mpv_set_property_string(mpv_, mpv::kAudioTrack, id.c_str());
+        }
+        if (choice.subtitle) {
+            const std::string id = *choice.subtitle > 0 ? std::to_string(*choice.subtitle) : "no";
+            mpv_set_property_string(mpv_, mpv::kSubtitleTrack, id.c_str());
+        }
+    }
+    mpv_hook_continue(mpv_, hookId);
 }
 
 void MpvPlayer::noteStart() {

@@ -4,12 +4,15 @@
 #include <QObject>
 #include <QTimer>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/toolbox.h"
+#include "platform/track_info.h"
 
 struct mpv_handle;
 struct mpv_event;
@@ -61,9 +64,23 @@ public:
     static constexpr int kBackwardTrialMilliseconds = 400;
     static constexpr int kStepMilliseconds = 100;
 
+    // Tracks. The subtitle files and the chooser hold for the files loaded
+    // after they are set; the chooser runs on mpv's thread as each file opens.
+    void setSubtitleFiles(std::vector<SubtitleFile> files);
+    void setTrackChooser(TrackChooser chooser);
+    // The playing file's tracks, as last told by mpv.
+    std::vector<TrackInfo> tracks() const;
+    // A track by its id, or none (0); the movie plays on where it is.
+    void selectTrack(TrackInfo::Kind kind, long id);
+    // Adds a subtitle file to the playing movie and shows it.
+    void addSubtitle(const SubtitleFile& file);
+    // A string property as mpv has it now, empty when it has none.
+    std::string propertyText(const char* name) const;
+
 signals:
     void fileLoaded();
     void playbackRestarted();
+    void tracksChanged();
 
 private:
     friend class MpvClock;
@@ -78,6 +95,8 @@ private:
     void startStepping(double from);
     void setProperty(const char* name, const char* value);
     void setPosition(double seconds);
+    void chooseTracks(std::uint64_t hookId);
+    std::vector<TrackInfo> readTracks();
 
     mpv_handle* mpv_ = nullptr;
     bool rendersVideo_ = false;
@@ -100,6 +119,12 @@ private:
     std::atomic<bool> forward_{true};
     std::atomic<double> rate_{1.0};
     bool muted_ = false;
+
+    mutable std::mutex tracksMutex_;
+    std::vector<TrackInfo> tracks_;
+    std::vector<SubtitleFile> subtitleFiles_;    // for the next file loaded ...
+    std::vector<SubtitleFile> loadedSubtitles_;  // ... and for the one loaded last
+    TrackChooser chooser_;
 
     // Rewinding: mpv plays backwards where it can; elsewhere timed seeks step back.
     QTimer backwardCheck_;

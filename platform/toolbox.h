@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/track_info.h"
+
 namespace reel::toolbox {
 
 using OSType = std::uint32_t;  // four-character code, first character in the high byte
@@ -138,6 +140,8 @@ struct MovieRecord {
     TimeValue duration = 0;
     Rect naturalBounds;
     std::vector<TrackRecord> tracks;
+    // The sound and subtitle streams by language, codec and title, in the file's order.
+    std::vector<TrackInfo> streams;
     TimeValue currentTime = 0;
     std::shared_ptr<PlaybackClock> clock;
 };

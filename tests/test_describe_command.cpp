@@ -104,3 +104,34 @@ TEST(DescribeCommand, HelpVersionAndMistakes) {
     EXPECT_EQ(dashed.status, 1);
     EXPECT_NE(dashed.err.find("--not-an-option.mp4"), std::string::npos);
 }
+
+TEST(DescribeCommand, TracksOnlyWhenAskedAndWithTheFilesBesideTheMovie) {
+    // A folder of its own, so the subtitle file beside the movie is this test's.
+    const std::string folder = testing::TempDir() + "describe-tracks-" + std::to_string(::getpid());
+    const std::string movie = folder + "/two.mov";
+    ASSERT_EQ(
+        std::system(("mkdir -p '" + folder + "' && cp '" + mediaPath("two_audio.mov") + "' '" + movie +
+                     "' && printf '1\\n00:00:00,000 --> 00:00:01,000\\nHi\\n' > '" + folder + "/two.en.srt'")
+                        .c_str()),
+        0);
+    const Result plain = reel({"--describe", movie});
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.out.find("\"tracks\""), std::string::npos) << "the nine keys alone by default";
+    EXPECT_EQ(plain.out.find("\"originalSize\":"),
+              plain.out.rfind("\":") - std::string("originalSize").size() - 1);
+
+    const Result tracks = reel({"--describe", "--tracks", movie});
+    ASSERT_EQ(tracks.status, 0) << tracks.err;
+    // The nine keys as before, then the array.
+    EXPECT_EQ(tracks.out.substr(0, plain.out.size() - 2), plain.out.substr(0, plain.out.size() - 2));
+    const std::string audio =
+        R"({"kind":"audio","language":"","title":"","codec":"aac","channels":2,"external":false})";
+    EXPECT_NE(tracks.out.find(",\"tracks\":[" + audio + "," + audio + ","), std::string::npos) << tracks.out;
+    EXPECT_NE(
+        tracks.out.find(
+            R"({"kind":"subtitle","language":"en","title":"","codec":"subrip","external":true,"path":")" +
+            folder + "/two.en.srt\"}]}\n"),
+        std::string::npos)
+        << tracks.out;
+    std::system(("rm -rf '" + folder + "'").c_str());
+}
