@@ -30,6 +30,7 @@
 #include "transport/fader.h"
 #include "ui/full_screen_window.h"
 #include "ui/image_button.h"
+#include "ui/spoken_label.h"
 
 namespace reel {
 
@@ -316,6 +317,8 @@ void AppController::showSelectedEntryInfo() {
     }
     ui_.viewButton->setEnabled(row >= 0);
     ui_.removeButton->setEnabled(row >= 0);
+    for (QLabel* field : fields) speakWithCaption(field);
+    speakWithCaption(ui_.nameField);
     emit stateChanged();
 }
 
@@ -397,6 +400,8 @@ void AppController::viewItem() {
     buttonState_ = true;
     ui_.cNameField->setText(fileTitle(entry.name));
     ui_.cTimeField->setText(QString::fromStdString(entry.length));
+    speakWithCaption(ui_.cNameField);
+    speakWithCaption(ui_.cTimeField);
     cLength_ = ui_.lengthField->text();
     setupMoviePlayingCompleteCallback(mov_->record());
 
@@ -521,6 +526,7 @@ void AppController::showPosition() {
     // A length of 0 leaves the slider at the start.
     setTimeSlider(length > 0 ? float(elapsed) / float(length) : 0.0f);
     ui_.cTimeField->setText(now + "/" + cLength_);
+    speakWithCaption(ui_.cTimeField);  // once a second at most: the read-out's pace
     ui_.timeSlider->setAccessibleDescription(tr("%1 of %2").arg(now, cLength_));
 }
 
@@ -539,6 +545,7 @@ void AppController::timeSlide() {
     CLMovie shown(view_->movie());
     shown.setMovieAtTime(long(value * float(length)));
     ui_.cTimeField->setText(QString::fromStdString(shown.currentTime()) + "/" + ui_.lengthField->text());
+    speakWithCaption(ui_.cTimeField);
     emit positionJumped();
 }
 

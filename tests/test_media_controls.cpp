@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QProcess>
+#include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -25,6 +26,7 @@
 #include "platform/log.h"
 #include "platform/mpris_service.h"
 #include "platform/preferences.h"
+#include "transport/controller_window.h"
 #include "transport/fade_window.h"
 #include "ui/image_button.h"
 
@@ -463,6 +465,43 @@ private slots:
         QCOMPARE(applet_->status(), QString("Stopped"));
         QCOMPARE(applet_->position(), qint64(0));
         QVERIFY(!c().view());
+    }
+
+    void theKeyboardReachesTheControllersButtons() {
+        load();
+        ControllerWindow* controls = outlets().cWindow;
+        controls->fadeIn();
+        QTRY_VERIFY(controls->isVisible());
+        controls->activateWindow();
+        auto* rw = controls->findChild<QPushButton*>("rwButton");
+        auto* ff = controls->findChild<QPushButton*>("ffButton");
+        QVERIFY(rw && ff);
+        rw->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(rw->hasFocus());
+        // Tab goes through the transport in order.
+        const QStringList order{"mainButton", "ffButton",     "timeSlider",
+                                "listButton", "volumeSlider", "rwButton"};
+        for (const QString& name : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QTRY_COMPARE(QApplication::focusWidget()->objectName(), name);
+        }
+        // Space presses the focused button: play/pause here, the next movie on the next button.
+        c().selectRow(0);
+        c().showSelectedEntryInfo();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(outlets().mainButton->hasFocus());
+        QTest::keyClick(outlets().mainButton, Qt::Key_Space);
+        QTRY_COMPARE(applet_->status(), QString("Playing"));
+        QCOMPARE(c().selectedRow(), 0);
+        ff->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(ff, Qt::Key_Space);
+        QTRY_COMPARE(c().selectedRow(), 1);
+        QTRY_COMPARE(applet_->status(), QString("Playing"));
+        // Return too, and the previous button steps back.
+        rw->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(rw, Qt::Key_Return);
+        QTRY_COMPARE(c().selectedRow(), 0);
+        QCOMPARE(applet_->status(), QString("Playing"));
     }
 
     void raiseShowsThePlaylist() {
