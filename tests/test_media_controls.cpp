@@ -175,6 +175,14 @@ class MediaControlsTest : public QObject {
         if (applet_->status() == "Playing") applet_->player("Pause");
         QTRY_COMPARE(applet_->status(), QString("Paused"));
         c().moveTo(double(microseconds) / double(kSecond));
+        // Settled: the player has done seeking and reports the same place twice running.
+        qint64 last = -1;
+        QTRY_VERIFY([&] {
+            const qint64 now = applet_->position();
+            const bool settled = now == last && qAbs(now - microseconds) < kSecond / 10;
+            last = now;
+            return settled;
+        }());
     }
 
 private slots:
@@ -327,7 +335,8 @@ private slots:
         QTRY_COMPARE(applet_->seeks.size(), 1);
         QVERIFY(qAbs(applet_->seeks.last() - 3 * kSecond) < kSecond / 10);
         // The controller shows it too: the slider at three eighths, the read-out at 0:00:03.
-        QCOMPARE(outlets().timeSlider->value(), outlets().timeSlider->maximum() * 3 / 8);
+        QVERIFY(qAbs(outlets().timeSlider->value() - outlets().timeSlider->maximum() * 3 / 8) <=
+                outlets().timeSlider->maximum() / 80);
         QVERIFY(outlets().cTimeField->text().startsWith("0:00:03"));
 
         const QString track = applet_->trackId();
