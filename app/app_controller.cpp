@@ -33,6 +33,7 @@
 #include "transport/fader.h"
 #include "ui/full_screen_window.h"
 #include "ui/image_button.h"
+#include "ui/spoken_label.h"
 
 namespace reel {
 
@@ -325,6 +326,9 @@ void AppController::showSelectedEntryInfo() {
     }
     ui_.viewButton->setEnabled(row >= 0);
     ui_.removeButton->setEnabled(row >= 0);
+    for (QLabel* field : fields) speakWithCaption(field);
+    speakWithCaption(ui_.nameField);
+    emit stateChanged();
 }
 
 // ---- Viewer
@@ -332,6 +336,7 @@ void AppController::showSelectedEntryInfo() {
 MovieView& AppController::movieView() {
     if (!view_) {
         view_ = makeMovieView_();
+        view_->widget()->setAccessibleName(tr("Picture"));
         ui_.viewerWindow->setContentView(view_.get());
         tracks_->watch(view_->widget());
     }
@@ -372,6 +377,7 @@ void AppController::viewItem() {
         platform::log("cannot view " + entry.name + ": " + whyNot);
         if (view_) view_->setMovie(nullptr);
         ui_.viewerWindow->hide();
+        emit stateChanged();
         return;
     }
     mov_ = std::move(opened);
@@ -405,10 +411,13 @@ void AppController::viewItem() {
     buttonState_ = true;
     ui_.cNameField->setText(fileTitle(entry.name));
     ui_.cTimeField->setText(QString::fromStdString(entry.length));
+    speakWithCaption(ui_.cNameField);
+    speakWithCaption(ui_.cTimeField);
     cLength_ = ui_.lengthField->text();
     setupMoviePlayingCompleteCallback(mov_->record());
 
     if (wasFullscreen) fullScreen();
+    emit stateChanged();
 }
 
 void AppController::setupMoviePlayingCompleteCallback(toolbox::Movie movie) {
@@ -463,11 +472,13 @@ void AppController::fast(FastCommand command) {
             if (!view_ || !view_->movie()) return;
             view_->setMuted(true);
             view_->setRate(command == FastCommand::Forward ? 3.0f : -3.0f);
+            emit stateChanged();
             return;
         case FastCommand::Play:
             if (!view_ || !view_->movie() || view_->rate() == 1.0f) return;
             view_->setMuted(false);
             view_->setRate(1.0f);
+            emit stateChanged();
             return;
         case FastCommand::Next: {
             const int next = selectedRow() + 1;
@@ -489,6 +500,8 @@ void AppController::fast(FastCommand command) {
 void AppController::setPlayImages(bool playing) {
     ui_.mainButton->setImage(playing ? icons_.pause : icons_.play);
     ui_.mainButton->setAlternateImage(playing ? icons_.pausePressed : icons_.playPressed);
+    // Read out as what a press does now.
+    ui_.mainButton->setAccessibleName(playing ? tr("Pause") : tr("Play"));
 }
 
 void AppController::mainButtonClicked() {
@@ -499,12 +512,14 @@ void AppController::mainButtonClicked() {
             view_->stop();
             showPosition();  // the read-out says where it stopped, not where it was a second ago
         }
+        emit stateChanged();
         return;
     }
     if (!ui_.viewerWindow->isVisible() && !objects_.empty()) viewItem();
     setPlayImages(true);
     buttonState_ = true;
     if (view_) view_->start();
+    emit stateChanged();
 }
 
 void AppController::setTimeSlider(float fraction) {
@@ -522,6 +537,8 @@ void AppController::showPosition() {
     // A length of 0 leaves the slider at the start.
     setTimeSlider(length > 0 ? float(elapsed) / float(length) : 0.0f);
     ui_.cTimeField->setText(now + "/" + cLength_);
+    speakWithCaption(ui_.cTimeField);  // once a second at most: the read-out's pace
+    ui_.timeSlider->setAccessibleDescription(tr("%1 of %2").arg(now, cLength_));
 }
 
 void AppController::checkTime() {
@@ -529,6 +546,7 @@ void AppController::checkTime() {
     setPlayImages(playing);
     buttonState_ = playing;
     if (playing) showPosition();
+    emit stateChanged();
 }
 
 void AppController::timeSlide() {
@@ -538,6 +556,8 @@ void AppController::timeSlide() {
     CLMovie shown(view_->movie());
     shown.setMovieAtTime(long(value * float(length)));
     ui_.cTimeField->setText(QString::fromStdString(shown.currentTime()) + "/" + ui_.lengthField->text());
+    speakWithCaption(ui_.cTimeField);
+    emit positionJumped();
 }
 
 void AppController::showList() {
@@ -615,6 +635,24 @@ void AppController::fullScreen() {
     platform::setWindowLevel(ui_.cWindow, platform::CGWindowLevelForKey(platform::kNormalWindowKey));
     ui_.cWindow->fadeIn();
     if (view_) view_->start();
+}
+
+// ---- For the desktop's media controls and the screen saver
+
+void AppController::moveTo(double seconds) {
+    if (!view_ || !view_->movie() || !std::isfinite(seconds)) return;
+    const toolbox::Movie movie = view_->movie().get();
+    const double scale = double(toolbox::GetMovieTimeScale(movie));
+    const double length = double(toolbox::GetMovieDuration(movie)) / scale;
+    toolbox::SetMovieTimeValue(movie,
+                               toolbox::TimeValue(std::llround(std::clamp(seconds, 0.0, length) * scale)));
+    toolbox::MoviesTask(movie, 0);
+    showPosition();
+    emit positionJumped();
+}
+
+QString AppController::shownPath() const {
+    return view_ && view_->movie() ? QString::fromStdString(view_->movie()->source) : QString();
 }
 
 float AppController::floatValue(const QSlider* slider) {

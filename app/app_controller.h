@@ -144,9 +144,21 @@ public:
     // Audio and subtitle tracks: their menus, keys, preferences and added files.
     TrackMenus& trackMenus() { return *tracks_; }
 
+    // ---- For the desktop's media controls and the screen saver
+    // Moves the shown movie to a time within it, as the position slider does, to the frame.
+    void moveTo(double seconds);
+    // The file of the movie in the viewer; empty when none is loaded.
+    QString shownPath() const;
+
     // The slider's value as the 0..1 fraction the player speaks in.
     static float floatValue(const QSlider* slider);
     static void setFloatValue(QSlider* slider, float value);
+
+signals:
+    // Something the transport shows may have changed: playing, the movie, the selection.
+    void stateChanged();
+    // The position jumped rather than played on.
+    void positionJumped();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

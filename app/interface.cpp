@@ -10,11 +10,13 @@
 #include <QToolButton>
 
 #include "app/app_controller.h"
+#include "app/desktop_controls.h"
 #include "app/preferences_dialog.h"
 #include "app/session_keeper.h"
 #include "app/track_menus.h"
 #include "transport/controller_window.h"
 #include "transport/fade_window.h"
+#include "ui/button_keys.h"
 #include "ui/full_screen_window.h"
 #include "ui/image_button.h"
 #include "ui/player_messages.h"
@@ -141,10 +143,24 @@ Interface::Interface(MovieViewFactory makeMovieView)
         window->addActions(keys + trackKeys);
     QObject::connect(full, &FullScreenWindow::pictureDoubleClicked, &c, &AppController::fullScreen);
     QObject::connect(full, &FullScreenWindow::moved, &messages, &PlayerMessages::moved);
+
+    // Keyboard and assistive technology: a seek button pressed without the
+    // mouse steps as a click does, and focused buttons take Space and Return.
+    QObject::connect(panel.rwButton, &QPushButton::clicked, &messages,
+                     [&messages] { emit messages.fast(FastCommand::Previous); });
+    QObject::connect(panel.ffButton, &QPushButton::clicked, &messages,
+                     [&messages] { emit messages.fast(FastCommand::Next); });
+    auto* buttonKeys = new FocusedButtonKeys(controllerWindow_.get());
+    buttonKeys->watchButtonsOf(controllerWindow_.get());
+    buttonKeys->watchButtonsOf(playlistWindow_.get());
+
+    // Media keys, the desktop's media controls and the screen saver.
+    desktopControls_ = std::make_unique<DesktopControls>(c, messages);
 }
 
 Interface::~Interface() {
-    // The controller goes first: it refers to the windows' controls.
+    // What refers to the controller goes first, then the controller: it refers to the windows' controls.
+    desktopControls_.reset();
     controller_.reset();
 }
 
@@ -170,6 +186,7 @@ int runApplication(int& argc, char** argv, const QStringList& files) {
     QApplication::setDesktopFileName(QStringLiteral("reel"));
 
     Interface interface;
+    interface.desktopControls().publish();
     QuitOnClose quitOnClose;
     interface.playlistWindow().installEventFilter(&quitOnClose);
     interface.playlistWindow().show();

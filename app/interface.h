@@ -10,6 +10,7 @@ class QMainWindow;
 namespace reel {
 
 class AppController;
+class DesktopControls;
 class ControllerWindow;
 class FadeWindow;
 class PlayerMessages;
@@ -26,6 +27,7 @@ public:
     ControllerWindow& controllerWindow() { return *controllerWindow_; }
     FadeWindow& viewerWindow() { return *viewerWindow_; }
     PlayerMessages& messages() { return *messages_; }
+    DesktopControls& desktopControls() { return *desktopControls_; }
 
 private:
     std::unique_ptr<PlayerMessages> messages_;
@@ -33,6 +35,7 @@ private:
     std::unique_ptr<ControllerWindow> controllerWindow_;
     std::unique_ptr<FadeWindow> viewerWindow_;
     std::unique_ptr<AppController> controller_;
+    std::unique_ptr<DesktopControls> desktopControls_;
 };
 
 // The desktop player: loads the interface, shows the playlist, adds the files

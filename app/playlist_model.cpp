@@ -1,6 +1,7 @@
 #include "app/playlist_model.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QPalette>
@@ -44,6 +45,9 @@ QVariant PlaylistModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
             return QString::fromStdString(entry.name);
+        case Qt::AccessibleTextRole:
+            // A screen reader names the row by its file, not the whole path.
+            return QFileInfo(QString::fromStdString(entry.name)).fileName();
         case Qt::ToolTipRole:
             return entry.problem.empty() ? QString::fromStdString(entry.name)
                                          : QString::fromStdString(entry.name + "\n" + entry.problem);

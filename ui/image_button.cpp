@@ -1,6 +1,7 @@
 #include "ui/image_button.h"
 
 #include <QPainter>
+#include <QStyleOptionFocusRect>
 
 namespace reel {
 
@@ -20,6 +21,11 @@ void ImageButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const QIcon& shown = isDown() && !alternateImage_.isNull() ? alternateImage_ : image_;
     shown.paint(&painter, rect());
+    if (hasFocus()) {  // the keyboard's place, for those who do not point
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
 }
 
 }  // namespace reel

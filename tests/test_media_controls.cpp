@@ -1,0 +1,526 @@
+// The desktop's media controls (MPRIS) against the real player: a QtDBus
+// client on a connection of its own and playerctl, on a private session bus,
+// with mpv playing to no picture and no sound.
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <QLabel>
+#include <QMainWindow>
+#include <QProcess>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+#include <limits>
+
+#include "app/app_controller.h"
+#include "app/desktop_controls.h"
+#include "app/interface.h"
+#include "app/playlist_intake.h"
+#include "platform/log.h"
+#include "platform/mpris_service.h"
+#include "platform/preferences.h"
+#include "transport/controller_window.h"
+#include "transport/fade_window.h"
+#include "ui/image_button.h"
+
+using namespace reel;
+
+namespace {
+
+const QString kName = QStringLiteral("org.mpris.MediaPlayer2.reel");
+const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
+const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+constexpr qint64 kSecond = 1000000;
+
+}  // namespace
+
+// What a desktop's media applet would see and send, on its own connection.
+class Applet : public QObject {
+    Q_OBJECT
+public:
+    QDBusConnection bus =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("applet"));
+    QList<QVariantMap> changes;
+    QList<qlonglong> seeks;
+
+    Applet() {
+        bus.connect(kName, kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                    QStringLiteral("PropertiesChanged"), this,
+                    SLOT(propertiesChanged(QString, QVariantMap, QStringList)));
+        bus.connect(kName, kPath, kPlayer, QStringLiteral("Seeked"), this, SLOT(seeked(qlonglong)));
+    }
+    ~Applet() override { QDBusConnection::disconnectFromBus(QStringLiteral("applet")); }
+
+    // The reply, waited for with the event loop running: the player answers from this thread.
+    QDBusMessage call(const QString& interface, const QString& method, const QVariantList& args = {}) {
+        QDBusMessage message = QDBusMessage::createMethodCall(kName, kPath, interface, method);
+        message.setArguments(args);
+        QDBusPendingCall pending = bus.asyncCall(message, 10000);
+        if (!QTest::qWaitFor([&] { return pending.isFinished(); }, 15000))
+            return QDBusMessage::createError(QDBusError::Timeout, QStringLiteral("no answer"));
+        return pending.reply();
+    }
+    QVariant get(const QString& interface, const QString& name) {
+        const QDBusMessage reply =
+            call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"), {interface, name});
+        if (reply.type() != QDBusMessage::ReplyMessage) return {};
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    }
+    QDBusMessage set(const QString& name, const QVariant& value) {
+        return call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+                    {kPlayer, name, QVariant::fromValue(QDBusVariant(value))});
+    }
+    QString status() { return get(kPlayer, QStringLiteral("PlaybackStatus")).toString(); }
+    QVariantMap metadata() {
+        return qdbus_cast<QVariantMap>(get(kPlayer, QStringLiteral("Metadata")).value<QDBusArgument>());
+    }
+    QString trackId() {
+        return metadata().value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path();
+    }
+    qint64 position() { return get(kPlayer, QStringLiteral("Position")).toLongLong(); }
+    QDBusMessage player(const QString& method, const QVariantList& args = {}) {
+        return call(kPlayer, method, args);
+    }
+    // Whether any PropertiesChanged so far carried this property with this value.
+    bool told(const QString& name, const QVariant& value) const {
+        for (const QVariantMap& change : changes)
+            if (change.contains(name) && change.value(name) == value) return true;
+        return false;
+    }
+    bool toldAbout(const QString& name) const {
+        for (const QVariantMap& change : changes)
+            if (change.contains(name)) return true;
+        return false;
+    }
+
+public slots:
+    void propertiesChanged(const QString& interface, const QVariantMap& changed, const QStringList&) {
+        if (interface == kPlayer) changes << changed;
+    }
+    void seeked(qlonglong position) { seeks << position; }
+};
+
+// A player that does nothing, for a second service beside the real one.
+class IdlePlayer : public platform::MprisPlayer {
+public:
+    void raise() override {}
+    void quit() override {}
+    void play() override {}
+    void pause() override {}
+    void playPause() override {}
+    void stop() override {}
+    void next() override {}
+    void previous() override {}
+    void seekTo(qint64) override {}
+    void setVolume(double) override {}
+    void openFile(const QString&) override {}
+    qint64 positionMicroseconds() const override { return 0; }
+};
+
+class MediaControlsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir config_;
+    QTemporaryDir files_;
+    QStringList clips_;
+    std::unique_ptr<Interface> ui_;
+    std::unique_ptr<Applet> applet_;
+
+    AppController& c() { return ui_->controller(); }
+    const Outlets& outlets() { return c().outlets(); }
+
+    QString clip(const QString& name, int seconds) {
+        const QString path = files_.filePath(name);
+        QProcess ffmpeg;
+        ffmpeg.start("ffmpeg", {"-hide_banner", "-loglevel", "error",
+                                "-nostdin",     "-y",        "-f",
+                                "lavfi",        "-i",        "testsrc2=size=160x120:rate=25",
+                                "-f",           "lavfi",     "-i",
+                                "sine",         "-t",        QString::number(seconds),
+                                "-c:v",         "mpeg4",     "-c:a",
+                                "aac",          path});
+        ffmpeg.waitForFinished(120000);
+        return path;
+    }
+    void load() {
+        c().openPanelDidEnd(clips_, true);
+        c().intake().finish();
+        QCOMPARE(c().objects().size(), std::size_t(clips_.size()));
+    }
+    void view(int row) {
+        c().selectRow(row);
+        c().showSelectedEntryInfo();
+        c().viewItem();
+        QVERIFY(c().view());
+    }
+    // playerctl's answer, run while this thread keeps serving the bus.
+    QString playerctl(const QStringList& args) {
+        QProcess process;
+        process.start("playerctl", QStringList{"--player=reel"} + args);
+        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 15000)) {
+            process.kill();
+            return QStringLiteral("(no answer)");
+        }
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    }
+    void pauseAt(qint64 microseconds) {
+        // The movie under way first: a seek sent while the file still loads is not kept by mpv.
+        QTRY_VERIFY(applet_->position() > 0);
+        if (applet_->status() == "Playing") applet_->player("Pause");
+        QTRY_COMPARE(applet_->status(), QString("Paused"));
+        c().moveTo(double(microseconds) / double(kSecond));
+        // Settled: the player has done seeking and reports the same place twice running.
+        qint64 last = -1;
+        QTRY_VERIFY([&] {
+            const qint64 now = applet_->position();
+            const bool settled = now == last && qAbs(now - microseconds) < kSecond / 10;
+            last = now;
+            return settled;
+        }());
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(QDBusConnection::sessionBus().isConnected(), "run under dbus-run-session");
+        qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
+        qputenv("REEL_MPV_OPTIONS", "vo=null,ao=null");
+        platform::setLogEnabled(false);
+        for (const char* name : {"first.mp4", "second.mp4", "third.mp4"}) clips_ << clip(name, 8);
+    }
+    void init() {
+        ui_ = std::make_unique<Interface>();
+        QVERIFY(ui_->desktopControls().publish());
+        applet_ = std::make_unique<Applet>();
+    }
+    void cleanup() {
+        applet_.reset();
+        ui_.reset();
+    }
+
+    void saysWhoItIs() {
+        QCOMPARE(ui_->desktopControls().service().busName(), kName);
+        QCOMPARE(applet_->get(kRoot, "Identity").toString(), QString("Reel"));
+        QCOMPARE(applet_->get(kRoot, "DesktopEntry").toString(), QString("org.reelplayer.Reel"));
+        QCOMPARE(applet_->get(kRoot, "SupportedUriSchemes").toStringList(), QStringList{"file"});
+        QVERIFY(applet_->get(kRoot, "SupportedMimeTypes").toStringList().contains("video/mp4"));
+        QCOMPARE(applet_->get(kRoot, "HasTrackList").toBool(), false);
+        QCOMPARE(applet_->get(kRoot, "CanQuit").toBool(), true);
+        QCOMPARE(applet_->get(kPlayer, "Rate").toDouble(), 1.0);
+        QCOMPARE(applet_->get(kPlayer, "MaximumRate").toDouble(), 1.0);
+        QCOMPARE(applet_->get(kPlayer, "MinimumRate").toDouble(), 1.0);
+        // Nothing viewed yet.
+        QCOMPARE(applet_->status(), QString("Stopped"));
+        QCOMPARE(applet_->trackId(), QString(platform::MprisService::kNoTrack));
+        QCOMPARE(applet_->get(kPlayer, "CanPlay").toBool(), false);
+    }
+
+    void aSecondPlayerTakesAnInstanceName() {
+        IdlePlayer idle;
+        QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "other");
+        {
+            platform::MprisService second(idle, "org.reelplayer.Reel", {});
+            QVERIFY(second.registerOn(other));
+            QCOMPARE(second.busName(),
+                     kName + QString(".instance%1").arg(QCoreApplication::applicationPid()));
+            QVERIFY(other.interface()->isServiceRegistered(second.busName()));
+        }
+        QDBusConnection::disconnectFromBus("other");
+        QCOMPARE(ui_->desktopControls().service().busName(), kName);
+    }
+
+    void playPauseActsAsTheButtonDoes() {
+        load();
+        // With nothing selected the playlist plays from its start.
+        QCOMPARE(playerctl({"play-pause"}), QString());
+        QTRY_COMPARE(applet_->status(), QString("Playing"));
+        QCOMPARE(c().selectedRow(), 0);
+        QVERIFY(outlets().viewerWindow->isVisible());
+        QCOMPARE(outlets().mainButton->accessibleName(), QString("Pause"));
+        QVERIFY(applet_->told("PlaybackStatus", "Playing"));
+
+        playerctl({"play-pause"});
+        QTRY_COMPARE(applet_->status(), QString("Paused"));
+        QVERIFY(!c().view()->isPlaying());
+        QVERIFY(!c().buttonState());
+        QCOMPARE(outlets().mainButton->accessibleName(), QString("Play"));
+        QVERIFY(applet_->told("PlaybackStatus", "Paused"));
+
+        // The button itself is heard on the bus the same way.
+        outlets().mainButton->click();
+        QTRY_COMPARE(applet_->status(), QString("Playing"));
+        playerctl({"pause"});
+        QTRY_COMPARE(applet_->status(), QString("Paused"));
+        playerctl({"play"});
+        QTRY_COMPARE(applet_->status(), QString("Playing"));
+        QCOMPARE(playerctl({"status"}), QString("Playing"));
+
+        // Stop fades the viewer out.
+        applet_->player("Stop");
+        QTRY_COMPARE(applet_->status(), QString("Stopped"));
+        QTRY_VERIFY(!outlets().viewerWindow->isVisible());
+    }
+
+    void nextAndPreviousStopAtTheEnds() {
+        load();
+        view(0);
+        QTRY_COMPARE(applet_->status(), QString("Playing"));
+        QCOMPARE(applet_->get(kPlayer, "CanGoPrevious").toBool(), false);
+        QCOMPARE(applet_->get(kPlayer, "CanGoNext").toBool(), true);
+        const QString first = applet_->trackId();
+
+        struct Step {
+            const char* method;
+            int row;
+            const char* title;
+        };
+        const Step steps[] = {
+            {"Previous", 0, "first"},  // nothing before the first
+            {"Next", 1, "second"},     {"Next", 2, "third"}, {"Next", 2, "third"},  // nothing after the last
+            {"Previous", 1, "second"},
+        };
+        QSet<QString> ids{first};
+        QString last = first;
+        for (const Step& step : steps) {
+            applet_->player(step.method);
+            QTRY_COMPARE(outlets().cNameField->text(), QString(step.title));
+            QCOMPARE(c().selectedRow(), step.row);
+            QTRY_COMPARE(applet_->metadata().value("xesam:title").toString(), QString(step.title));
+            const QString id = applet_->trackId();
+            if (id != last) QVERIFY2(!ids.contains(id), "a track id is never used twice");
+            ids << id;
+            last = id;
+            QCOMPARE(applet_->get(kPlayer, "CanGoNext").toBool(), step.row < 2);
+            QCOMPARE(applet_->get(kPlayer, "CanGoPrevious").toBool(), step.row > 0);
+        }
+        QCOMPARE(ids.size(), 4);  // first, second, third, second again
+        QVERIFY(applet_->told("CanGoNext", false));
+        QVERIFY(applet_->told("CanGoPrevious", true));
+        // playerctl's keys do the same.
+        playerctl({"next"});
+        QTRY_COMPARE(c().selectedRow(), 2);
+        playerctl({"previous"});
+        QTRY_COMPARE(c().selectedRow(), 1);
+    }
+
+    void metadataDescribesTheViewedEntry() {
+        load();
+        view(1);
+        QTRY_COMPARE(applet_->status(), QString("Playing"));
+        const QVariantMap meta = applet_->metadata();
+        QCOMPARE(meta.value("xesam:title").toString(), QString("second"));
+        QCOMPARE(meta.value("xesam:url").toString(), QUrl::fromLocalFile(clips_[1]).toString());
+        const qint64 length = meta.value("mpris:length").toLongLong();
+        QVERIFY2(qAbs(length - 8 * kSecond) < kSecond / 10, qPrintable(QString::number(length)));
+        QVERIFY(applet_->trackId().startsWith("/"));
+        QCOMPARE(playerctl({"metadata", "xesam:title"}), QString("second"));
+        QCOMPARE(playerctl({"metadata", "mpris:length"}).toLongLong(), length);
+        QVERIFY(applet_->toldAbout("Metadata"));
+    }
+
+    void seekAndSetPositionMoveTheMovie() {
+        load();
+        view(0);
+        pauseAt(1 * kSecond);
+        QTRY_VERIFY(qAbs(applet_->position() - kSecond) < kSecond / 10);
+        applet_->seeks.clear();
+
+        applet_->player("Seek", {qlonglong(2 * kSecond)});
+        QTRY_VERIFY(qAbs(applet_->position() - 3 * kSecond) < kSecond / 10);
+        QTRY_COMPARE(applet_->seeks.size(), 1);
+        QVERIFY(qAbs(applet_->seeks.last() - 3 * kSecond) < kSecond / 10);
+        // The controller shows it too: the slider at three eighths, the read-out at 0:00:03.
+        QVERIFY(qAbs(outlets().timeSlider->value() - outlets().timeSlider->maximum() * 3 / 8) <=
+                outlets().timeSlider->maximum() / 80);
+        QVERIFY(outlets().cTimeField->text().startsWith("0:00:03"));
+
+        const QString track = applet_->trackId();
+        struct Request {
+            const char* what;
+            QString track;
+            qlonglong position;
+            qint64 expected;
+        };
+        const Request requests[] = {
+            {"to a time", track, 5 * kSecond, 5 * kSecond},
+            {"stale track", "/org/reelplayer/Reel/track/999", 1 * kSecond, 5 * kSecond},
+            {"before the start", track, -kSecond, 5 * kSecond},
+            {"past the end", track, 60 * kSecond, 5 * kSecond},
+            {"to the start", track, 0, 0},
+        };
+        for (const Request& r : requests) {
+            applet_->player("SetPosition", {QVariant::fromValue(QDBusObjectPath(r.track)), r.position});
+            // A round trip after it, so an ignored request has been dealt with.
+            applet_->get(kPlayer, "CanSeek");
+            QTRY_VERIFY2(qAbs(applet_->position() - r.expected) < kSecond / 10, r.what);
+        }
+        QCOMPARE(applet_->status(), QString("Paused"));
+        // playerctl speaks in seconds.
+        playerctl({"position", "4"});
+        QTRY_VERIFY(qAbs(applet_->position() - 4 * kSecond) < kSecond / 10);
+    }
+
+    void seekingPastTheEndEndsTheMovie() {
+        load();
+        view(1);
+        pauseAt(kSecond);
+        applet_->player("Seek", {qlonglong(3600) * kSecond});
+        // As at the end of a movie: the next one is viewed.
+        QTRY_COMPARE(c().selectedRow(), 2);
+        QTRY_COMPARE(applet_->metadata().value("xesam:title").toString(), QString("third"));
+        QTRY_COMPARE(applet_->status(), QString("Playing"));
+        // At the last, the viewer goes away and the desktop is told it stopped.
+        applet_->player("Seek", {std::numeric_limits<qlonglong>::max()});
+        QTRY_COMPARE(applet_->status(), QString("Stopped"));
+        QCOMPARE(c().selectedRow(), 2);
+    }
+
+    void volumeGoesBothWays() {
+        QSlider* slider = outlets().volumeSlider;
+        slider->setValue(400);
+        QTRY_COMPARE(applet_->get(kPlayer, "Volume").toDouble(), 0.4);
+        QTRY_VERIFY(applet_->told("Volume", 0.4));
+
+        struct Case {
+            const char* what;
+            double sent;
+            int slider;
+        };
+        const Case cases[] = {
+            {"within", 0.25, 250},
+            {"too loud", 7.0, 1000},
+            {"below silence", -1.0, 0},
+            {"not a number", std::numeric_limits<double>::quiet_NaN(), 0},
+            {"infinite", std::numeric_limits<double>::infinity(), 0},
+            {"back within", 0.6, 600},
+        };
+        for (const Case& k : cases) {
+            applet_->set("Volume", k.sent);
+            applet_->get(kPlayer, "CanSeek");
+            QVERIFY2(slider->value() == k.slider, k.what);
+        }
+        // Stored as the slider stores it.
+        const auto stored = platform::persistentDomainForName(platform::kPreferenceDomain);
+        QVERIFY(stored);
+        QCOMPARE(stored->value("VolumeLevel").toFloat(), 0.6f);
+        QCOMPARE(playerctl({"volume"}).toDouble(), 0.6);
+        playerctl({"volume", "0.1"});
+        QTRY_COMPARE(slider->value(), 100);
+    }
+
+    void openUriAddsAndViewsAFile() {
+        load();
+        const QString extra = files_.filePath("extra.mp4");
+        QFile::remove(extra);
+        QVERIFY(QFile::copy(clips_[0], extra));
+        const QDBusMessage reply = applet_->player("OpenUri", {QUrl::fromLocalFile(extra).toString()});
+        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+        QTRY_COMPARE(c().objects().size(), std::size_t(4));
+        QTRY_COMPARE(applet_->metadata().value("xesam:title").toString(), QString("extra"));
+        QCOMPARE(c().selectedRow(), 3);
+        QTRY_COMPARE(applet_->status(), QString("Playing"));
+    }
+
+    void badRequestsChangeNothing() {
+        load();
+        view(0);
+        pauseAt(2 * kSecond);
+        const QString track = applet_->trackId();
+        const qlonglong huge = std::numeric_limits<qlonglong>::max();
+        const qlonglong tiny = std::numeric_limits<qlonglong>::min();
+
+        QFile notes(config_.filePath("notes.txt"));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("not a movie");
+        notes.close();
+        for (const QString& uri :
+             {QString("http://example.invalid/movie.mp4"),
+              QUrl::fromLocalFile(files_.filePath("missing.mp4")).toString(), QString("not a uri at all"),
+              QString(), QString("file:///"), QUrl::fromLocalFile(files_.path()).toString(),
+              QUrl::fromLocalFile(config_.filePath("notes.txt")).toString()}) {
+            const QDBusMessage reply = applet_->player("OpenUri", {uri});
+            QVERIFY2(reply.type() == QDBusMessage::ErrorMessage || uri.endsWith(".txt"), qPrintable(uri));
+        }
+        // Offsets that overflow or underflow, and positions out of any movie.
+        applet_->player("Seek", {tiny});
+        QTRY_VERIFY(applet_->position() < kSecond / 10);
+        applet_->player("SetPosition", {QVariant::fromValue(QDBusObjectPath(track)), tiny});
+        applet_->player("SetPosition", {QVariant::fromValue(QDBusObjectPath(track)), huge});
+        applet_->player("SetPosition", {QVariant::fromValue(QDBusObjectPath("/")), qlonglong(kSecond)});
+        applet_->set("Rate", 0.0);
+        applet_->set("Rate", std::numeric_limits<double>::quiet_NaN());
+        // A wrongly typed call is refused by the bus layer, not acted on.
+        QCOMPARE(applet_->player("Seek", {QString("ten")}).type(), QDBusMessage::ErrorMessage);
+        QCOMPARE(applet_->player("SetPosition", {qlonglong(1), qlonglong(1)}).type(),
+                 QDBusMessage::ErrorMessage);
+
+        QCOMPARE(c().objects().size(), std::size_t(3));
+        QCOMPARE(c().selectedRow(), 0);
+        QCOMPARE(applet_->trackId(), track);
+        QCOMPARE(applet_->status(), QString("Paused"));
+        QVERIFY(applet_->position() < kSecond / 10);
+        QCOMPARE(applet_->get(kPlayer, "Rate").toDouble(), 1.0);
+    }
+
+    void requestsWithNothingLoadedAreHarmless() {
+        for (const char* method : {"Play", "Pause", "PlayPause", "Stop", "Next", "Previous"})
+            QCOMPARE(applet_->player(method).type(), QDBusMessage::ReplyMessage);
+        applet_->player("Seek", {qlonglong(kSecond)});
+        QCOMPARE(applet_->status(), QString("Stopped"));
+        QCOMPARE(applet_->position(), qint64(0));
+        QVERIFY(!c().view());
+    }
+
+    void theKeyboardReachesTheControllersButtons() {
+        load();
+        ControllerWindow* controls = outlets().cWindow;
+        controls->fadeIn();
+        QTRY_VERIFY(controls->isVisible());
+        controls->activateWindow();
+        auto* rw = controls->findChild<QPushButton*>("rwButton");
+        auto* ff = controls->findChild<QPushButton*>("ffButton");
+        QVERIFY(rw && ff);
+        rw->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(rw->hasFocus());
+        // Tab goes through the transport in order.
+        const QStringList order{"mainButton", "ffButton",     "timeSlider",
+                                "listButton", "volumeSlider", "rwButton"};
+        for (const QString& name : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QTRY_COMPARE(QApplication::focusWidget()->objectName(), name);
+        }
+        // Space presses the focused button: play/pause here, the next movie on the next button.
+        c().selectRow(0);
+        c().showSelectedEntryInfo();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(outlets().mainButton->hasFocus());
+        QTest::keyClick(outlets().mainButton, Qt::Key_Space);
+        QTRY_COMPARE(applet_->status(), QString("Playing"));
+        QCOMPARE(c().selectedRow(), 0);
+        ff->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(ff, Qt::Key_Space);
+        QTRY_COMPARE(c().selectedRow(), 1);
+        QTRY_COMPARE(applet_->status(), QString("Playing"));
+        // Return too, and the previous button steps back.
+        rw->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(rw, Qt::Key_Return);
+        QTRY_COMPARE(c().selectedRow(), 0);
+        QCOMPARE(applet_->status(), QString("Playing"));
+    }
+
+    void raiseShowsThePlaylist() {
+        outlets().mainWindow->hide();
+        applet_->call(kRoot, "Raise");
+        QTRY_VERIFY(outlets().mainWindow->isVisible());
+    }
+};
+
+QTEST_MAIN(MediaControlsTest)
+#include "test_media_controls.moc"

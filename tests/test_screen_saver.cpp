@@ -1,0 +1,273 @@
+// The screen kept awake while a movie plays, against a stand-in screen saver
+// and desktop portal on a private session bus, with mpv playing to no picture
+// and no sound on a virtual X display.
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QMainWindow>
+#include <QMutex>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/app_controller.h"
+#include "app/desktop_controls.h"
+#include "app/interface.h"
+#include "app/playlist_intake.h"
+#include "platform/log.h"
+#include "platform/screen_saver.h"
+#include "transport/fade_window.h"
+#include "ui/image_button.h"
+
+using namespace reel;
+
+namespace {
+
+const QString kMock = QStringLiteral("org.reelplayer.ScreenSaverMock");
+
+// The stand-in, a process of its own, asked over the bus what it holds.
+class MockScreenSaver {
+public:
+    explicit MockScreenSaver(const QStringList& options = {}) {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(
+            qEnvironmentVariable("REEL_PYTHON", "python3"),
+            QStringList{qEnvironmentVariable("REEL_TEST_SOURCE") + "/mock_screensaver.py"} + options);
+        ready_ = process_.waitForReadyRead(20000) && process_.readLine().trimmed() == "ready";
+    }
+    ~MockScreenSaver() {
+        process_.terminate();
+        if (!process_.waitForFinished(5000)) process_.kill();
+        process_.waitForFinished(5000);
+    }
+    bool ready() const { return ready_; }
+    uint held() { return ask<uint>("HeldCount"); }
+    uint mostHeld() { return ask<uint>("MostHeld"); }
+    QStringList events() { return ask<QStringList>("Events"); }
+    int count(const QString& prefix) {
+        int n = 0;
+        for (const QString& event : events()) n += event.startsWith(prefix + ' ');
+        return n;
+    }
+
+private:
+    template <typename T>
+    T ask(const char* method) {
+        const QDBusMessage call =
+            QDBusMessage::createMethodCall(kMock, "/org/freedesktop/ScreenSaver", kMock, method);
+        const QDBusReply<T> reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
+        return reply.isValid() ? reply.value() : T();
+    }
+
+    QProcess process_;
+    bool ready_ = false;
+};
+
+}  // namespace
+
+class ScreenSaverTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir config_;
+    QTemporaryDir files_;
+    std::unique_ptr<Interface> ui_;
+    QMutex logLock_;
+    QStringList log_;
+
+    AppController& c() { return ui_->controller(); }
+
+    QString clip(const QString& name, int seconds) {
+        const QString path = files_.filePath(name);
+        if (QFile::exists(path)) return path;
+        QProcess ffmpeg;
+        ffmpeg.start("ffmpeg", {"-hide_banner", "-loglevel", "error",
+                                "-nostdin",     "-y",        "-f",
+                                "lavfi",        "-i",        "testsrc2=size=160x120:rate=25",
+                                "-f",           "lavfi",     "-i",
+                                "sine",         "-t",        QString::number(seconds),
+                                "-c:v",         "mpeg4",     "-c:a",
+                                "aac",          path});
+        ffmpeg.waitForFinished(120000);
+        return path;
+    }
+    void load(const QStringList& files) {
+        c().openPanelDidEnd(files, true);
+        c().intake().finish();
+        QCOMPARE(c().objects().size(), std::size_t(files.size()));
+    }
+    void view(int row) {
+        c().selectRow(row);
+        c().showSelectedEntryInfo();
+        c().viewItem();
+        QVERIFY(c().view());
+    }
+    QStringList means() {
+        QMutexLocker lock(&logLock_);
+        QStringList said;
+        for (const QString& line : log_)
+            if (line.startsWith("screen saver")) said << line;
+        return said;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(QDBusConnection::sessionBus().isConnected(), "run under dbus-run-session");
+        qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
+        qputenv("REEL_MPV_OPTIONS", "vo=null,ao=null");
+        platform::setLogSink([this](std::string_view line) {
+            QMutexLocker lock(&logLock_);
+            log_ << QString::fromUtf8(line.data(), qsizetype(line.size()));
+        });
+    }
+    void cleanupTestCase() { platform::setLogSink({}); }
+    void init() {
+        {
+            QMutexLocker lock(&logLock_);
+            log_.clear();
+        }
+        ui_ = std::make_unique<Interface>();
+    }
+    void cleanup() { ui_.reset(); }
+
+    void heldWhilePlayingAndLetGoOnPause() {
+        MockScreenSaver mock;
+        QVERIFY(mock.ready());
+        load({clip("long1.mp4", 8), clip("long2.mp4", 8)});
+        QCOMPARE(mock.held(), 0u);
+        view(0);
+        QTRY_COMPARE(mock.held(), 1u);
+        QCOMPARE(mock.events().value(0), QString("inhibit 1 Reel"));
+
+        c().outlets().mainButton->click();  // pause
+        QTRY_COMPARE(mock.held(), 0u);
+        QCOMPARE(mock.count("uninhibit"), 1);
+        c().outlets().mainButton->click();  // play again
+        QTRY_COMPARE(mock.held(), 1u);
+        // Another movie while playing: still one.
+        emit ui_->messages().fast(FastCommand::Next);
+        QTRY_COMPARE(c().selectedRow(), 1);
+        QTRY_VERIFY(c().view()->isPlaying());
+        c().checkTime();
+        QCOMPARE(mock.held(), 1u);
+        QCOMPARE(mock.mostHeld(), 1u);
+        // Scanning forward is still watching.
+        emit ui_->messages().fast(FastCommand::Forward);
+        c().checkTime();
+        QCOMPARE(mock.held(), 1u);
+        emit ui_->messages().fast(FastCommand::Play);
+
+        QCOMPARE(means(), QStringList{"screen saver kept off through org.freedesktop.ScreenSaver"});
+        QCOMPARE(mock.count("stray"), 0);
+    }
+
+    void oneInhibitionAcrossAnAdvanceLetGoAtTheLastEnd() {
+        MockScreenSaver mock;
+        QVERIFY(mock.ready());
+        load({clip("short1.mp4", 1), clip("short2.mp4", 1), clip("short3.mp4", 1)});
+        view(0);
+        QTRY_COMPARE(mock.held(), 1u);
+        QTRY_COMPARE_WITH_TIMEOUT(c().selectedRow(), 2, 15000);
+        // The last entry played to its end: the viewer is gone, the screen may sleep.
+        QTRY_VERIFY_WITH_TIMEOUT(!c().outlets().viewerWindow->isVisible(), 15000);
+        QTRY_COMPARE(mock.held(), 0u);
+        // Taken once for the three movies, never twice at a time.
+        QCOMPARE(mock.count("inhibit"), 1);
+        QCOMPARE(mock.count("uninhibit"), 1);
+        QCOMPARE(mock.mostHeld(), 1u);
+    }
+
+    void letGoOnQuit() {
+        MockScreenSaver mock;
+        QVERIFY(mock.ready());
+        load({clip("long1.mp4", 8)});
+        view(0);
+        QTRY_COMPARE(mock.held(), 1u);
+        ui_.reset();
+        QCOMPARE(mock.held(), 0u);  // before the player is gone, not after a delay
+        QCOMPARE(mock.count("uninhibit"), 1);
+    }
+
+    void thePortalWhenThereIsNoScreenSaver() {
+        MockScreenSaver mock({"--portal"});
+        QVERIFY(mock.ready());
+        load({clip("long1.mp4", 8)});
+        view(0);
+        QTRY_COMPARE(mock.held(), 1u);
+        // The idle flag alone: logging out and suspending stay the user's.
+        QCOMPARE(mock.events().value(0), QString("portal-inhibit 1 flags=8"));
+        c().outlets().mainButton->click();
+        QTRY_COMPARE(mock.held(), 0u);
+        QCOMPARE(mock.events().value(1), QString("close 1"));
+        QCOMPARE(means(), QStringList{"screen saver kept off through org.freedesktop.portal.Inhibit"});
+    }
+
+    void theScreenSaverBeforeThePortal() {
+        MockScreenSaver mock({"--both"});
+        QVERIFY(mock.ready());
+        load({clip("long1.mp4", 8)});
+        view(0);
+        QTRY_COMPARE(mock.held(), 1u);
+        QCOMPARE(mock.events(), QStringList{"inhibit 1 Reel"});
+    }
+
+    void theXServerWithNoDesktopService() {
+        load({clip("long1.mp4", 8)});
+        view(0);
+        QTRY_COMPARE(ui_->desktopControls().screenSaver().means(),
+                     platform::ScreenSaverInhibitor::Means::X11);
+        c().outlets().mainButton->click();
+        QTRY_VERIFY(!ui_->desktopControls().screenSaver().held());
+        c().outlets().mainButton->click();
+        QTRY_VERIFY(ui_->desktopControls().screenSaver().held());
+        // Said once, however often it is taken.
+        QCOMPARE(means(), QStringList{"screen saver kept off through the X screen saver reset and DPMS"});
+    }
+
+    void aKilledPlayersInhibitionIsDropped() {
+        MockScreenSaver mock;
+        QVERIFY(mock.ready());
+        QProcess player;
+        player.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        player.start(qEnvironmentVariable("REEL_BINARY"), {clip("long1.mp4", 8)});
+        QVERIFY(player.waitForStarted());
+        // Played from the desktop's media controls, as a user would with a media key.
+        const QDBusMessage play =
+            QDBusMessage::createMethodCall("org.mpris.MediaPlayer2.reel", "/org/mpris/MediaPlayer2",
+                                           "org.mpris.MediaPlayer2.Player", "Play");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QDBusConnection::sessionBus().call(play).type() == QDBusMessage::ReplyMessage, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(mock.held(), 1u, 15000);
+        player.kill();
+        QVERIFY(player.waitForFinished());
+        QTRY_COMPARE(mock.held(), 0u);
+        QCOMPARE(mock.count("vanished"), 1);
+        QCOMPARE(mock.count("uninhibit"), 0);
+    }
+
+    void aPlayerQuitFromTheDesktopLetsGo() {
+        MockScreenSaver mock;
+        QVERIFY(mock.ready());
+        QProcess player;
+        player.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        player.start(qEnvironmentVariable("REEL_BINARY"), {clip("long1.mp4", 8)});
+        QVERIFY(player.waitForStarted());
+        auto call = [](const char* interface, const char* method) {
+            return QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+                "org.mpris.MediaPlayer2.reel", "/org/mpris/MediaPlayer2", interface, method));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(
+            call("org.mpris.MediaPlayer2.Player", "Play").type() == QDBusMessage::ReplyMessage, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(mock.held(), 1u, 15000);
+        QCOMPARE(call("org.mpris.MediaPlayer2", "Quit").type(), QDBusMessage::ReplyMessage);
+        QVERIFY(player.waitForFinished(15000));
+        QCOMPARE(player.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(player.exitCode(), 0);
+        QCOMPARE(mock.held(), 0u);
+        QCOMPARE(mock.count("uninhibit"), 1);
+        QCOMPARE(mock.count("vanished"), 0);
+    }
+};
+
+QTEST_MAIN(ScreenSaverTest)
+#include "test_screen_saver.moc"
