@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 
 #include "app/app_controller.h"
 #include "app/desktop_controls.h"
@@ -71,6 +72,18 @@ class ScreenSaverTest : public QObject {
 
     QTemporaryDir config_;
     QTemporaryDir files_;
+
+    // A player of its own, with a session state of its own: one killed before
+    // would otherwise have the next one ask whether to restore its playlist.
+    void startPlayer(QProcess& player) {
+        auto state = std::make_shared<QTemporaryDir>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_STATE_HOME", state->path());
+        player.setProcessEnvironment(environment);
+        player.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QObject::connect(&player, &QObject::destroyed, [state] {});  // the folder lives as long as the player
+        player.start(qEnvironmentVariable("REEL_BINARY"), {clip("long1.mp4", 8)});
+    }
     std::unique_ptr<Interface> ui_;
     QMutex logLock_;
     QStringList log_;
@@ -228,8 +241,7 @@ private slots:
         MockScreenSaver mock;
         QVERIFY(mock.ready());
         QProcess player;
-        player.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        player.start(qEnvironmentVariable("REEL_BINARY"), {clip("long1.mp4", 8)});
+        startPlayer(player);
         QVERIFY(player.waitForStarted());
         // Played from the desktop's media controls, as a user would with a media key.
         const QDBusMessage play =
@@ -249,8 +261,7 @@ private slots:
         MockScreenSaver mock;
         QVERIFY(mock.ready());
         QProcess player;
-        player.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        player.start(qEnvironmentVariable("REEL_BINARY"), {clip("long1.mp4", 8)});
+        startPlayer(player);
         QVERIFY(player.waitForStarted());
         auto call = [](const char* interface, const char* method) {
             return QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
