@@ -24,7 +24,7 @@
 #include "platform/log.h"
 #include "platform/preferences.h"
 
-    using namespace reel;
+using namespace reel;
 
 namespace {
 
