@@ -3,12 +3,9 @@
 #include "app/describe_command.h"
 #include "app/json.h"
 #include "app/playlist_entry.h"
-#include "fake_toolbox.h"
+#include "support/fake_toolbox.h"
 
 using namespace reel;
-using fake::MpegSpec;
-using fake::SoundSpec;
-using fake::VideoSpec;
 
 namespace {
 
@@ -28,45 +25,39 @@ MovieOpener palMpegOpener(int* opened = nullptr) {
 
 }  // namespace
 
+// MPEG files are described as their muxed stream, the rest by their tracks;
+// a name without an accepted extension is never opened.
 TEST(PlaylistEntry, ExtensionDecidesWhetherAndHow) {
     const struct {
         const char* path;
-        bool accepted;
         const char* type;
         const char* audioType;
     } cases[] = {
-        {"/m/clip.mpg", true, "MPEG-1", "MPEG1 Muxed"},
-        {"/m/clip.MPEG", true, "MPEG-1", "MPEG1 Muxed"},
-        {"/m/clip.Mov", true, "m1v ", ".mp2, Stereo, 44100 Hz"},
-        {"/m/clip.vob", true, "m1v ", ".mp2, Stereo, 44100 Hz"},
-        {"/m/clip.dv", true, "m1v ", ".mp2, Stereo, 44100 Hz"},
-        {"/m/x.y/clip.MpV", true, "m1v ", ".mp2, Stereo, 44100 Hz"},
-        {"/m/clip.mkv", false, "", ""},
-        {"/m/clip", false, "", ""},
-        {"/m/x.avi/clip", false, "", ""},
-        {"/m/.mov", false, "", ""},
-        {"/m/clip.bin", false, "", ""},
-        {"/m/clip.mp4.txt", false, "", ""},
+        {"/m/clip.mpg", "MPEG-1", "MPEG1 Muxed"},
+        {"/m/clip.MPEG", "MPEG-1", "MPEG1 Muxed"},
+        {"/m/clip.Mov", "m1v ", ".mp2, Stereo, 44100 Hz"},
+        {"/m/clip.vob", "m1v ", ".mp2, Stereo, 44100 Hz"},
+        {"/m/clip.dv", "m1v ", ".mp2, Stereo, 44100 Hz"},
+        {"/m/x.y/clip.MpV", "m1v ", ".mp2, Stereo, 44100 Hz"},
+        {"/m/clip.mkv", nullptr, nullptr},
+        {"/m/clip", nullptr, nullptr},
+        {"/m/x.avi/clip", nullptr, nullptr},
+        {"/m/.mov", nullptr, nullptr},
+        {"/m/clip.bin", nullptr, nullptr},
+        {"/m/clip.mp4.txt", nullptr, nullptr},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
         int opened = 0;
         const EntryOutcome outcome = buildEntry(c.path, palMpegOpener(&opened));
-        ASSERT_EQ(outcome.entry.has_value(), c.accepted) << c.path;
-        EXPECT_EQ(opened, c.accepted ? 1 : 0) << "a refused name is never opened: " << c.path;
-        if (!c.accepted) {
-            EXPECT_TRUE(outcome.wrongExtension) << c.path;
-            continue;
-        }
-        const EntryRecord& e = *outcome.entry;
-        EXPECT_EQ(e.name, c.path);
-        EXPECT_EQ(e.type, c.type) << c.path;
-        EXPECT_EQ(e.audioType, c.audioType) << c.path;
-        EXPECT_EQ(e.rate, "25");
-        EXPECT_EQ(e.standard, "PAL");
-        EXPECT_EQ(e.length, "0:00:10");
-        EXPECT_EQ(e.seconds, "10");
-        EXPECT_EQ(e.size, "352x288 Aspect: 1.2222");
-        EXPECT_EQ(e.originalSize, e.size);
+        ASSERT_EQ(outcome.entry.has_value(), c.type != nullptr);
+        EXPECT_EQ(opened, c.type ? 1 : 0);
+        EXPECT_EQ(outcome.wrongExtension, !c.type);
+        if (!c.type) continue;
+        EXPECT_EQ(outcome.entry->name, c.path);
+        EXPECT_EQ(outcome.entry->type, c.type);
+        EXPECT_EQ(outcome.entry->audioType, c.audioType);
+        EXPECT_EQ(outcome.entry->standard, "PAL");
     }
 }
 

@@ -1,7 +1,5 @@
 // The playlist window as a user meets it, on Qt's offscreen platform.
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
@@ -9,160 +7,102 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QSlider>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
 #include <thread>
 
-#include "app/app_controller.h"
-#include "app/interface.h"
 #include "app/playlist_intake.h"
 #include "app/playlist_model.h"
 #include "app/playlist_table.h"
-#include "fake_toolbox.h"
-#include "platform/log.h"
-#include "platform/preferences.h"
+#include "support/fake_toolbox.h"
+#include "support/media.h"
+#include "support/qt_support.h"
 
 using namespace reel;
 
-namespace {
-
-QString media(const QString& name) { return qEnvironmentVariable("REEL_TEST_MEDIA") + "/" + name; }
-
-std::unique_ptr<QMimeData> dragOf(const QStringList& paths) {
-    auto data = std::make_unique<QMimeData>();
-    QList<QUrl> urls;
-    for (const QString& path : paths) urls << (path.contains("://") ? QUrl(path) : QUrl::fromLocalFile(path));
-    data->setUrls(urls);
-    return data;
-}
-
-QStringList names(const AppController& c) {
-    QStringList list;
-    for (const EntryRecord& e : c.objects()) list << QString::fromStdString(e.name);
-    return list;
-}
-
-}  // namespace
-
-class PlaylistWindowTest : public QObject {
+class PlaylistWindowTest : public test::InterfaceTest {
     Q_OBJECT
 
-    QTemporaryDir config_;
-    QTemporaryDir files_;
-    std::unique_ptr<Interface> ui_;
-
-    AppController& c() { return ui_->controller(); }
-
-    // A real movie under a name of our choosing.
-    QString movie(const QString& name, const QString& from = "mpeg4_mp3.mp4") {
-        const QString path = files_.filePath(name);
-        QFile::remove(path);
-        QFile::copy(media(from), path);
-        return path;
+    QStringList names() {
+        QStringList list;
+        for (const EntryRecord& e : c().objects()) list << QString::fromStdString(e.name);
+        return list;
     }
-
-    void addAndWait(const QStringList& paths) {
-        c().openPanelDidEnd(paths, true);
-        c().intake().finish();
+    QAbstractItemModel* model() { return ui().tableView->model(); }
+    void click(QPoint at) { QTest::mouseClick(ui().tableView->viewport(), Qt::LeftButton, {}, at); }
+    void expectPanel(const QStringList& texts) {
+        QLabel* const fields[] = {ui().nameField,     ui().sizeField,        ui().lengthField,
+                                  ui().standardField, ui().videoFormatField, ui().audioFormatField,
+                                  ui().fpsField};
+        for (int i = 0; i < int(std::size(fields)); ++i) QCOMPARE(fields[i]->text(), texts.value(i));
+        QCOMPARE(ui().viewButton->isEnabled(), texts[0] != "No Video");
+        QCOMPARE(ui().removeButton->isEnabled(), texts[0] != "No Video");
     }
 
 private slots:
-    void initTestCase() {
-        qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
-        platform::setLogEnabled(false);
-    }
-    void init() { ui_ = std::make_unique<Interface>(); }
-    void cleanup() {
-        ui_.reset();
-        QFile::remove(config_.filePath("reel/reel.ini"));
-    }
-
-    void startsEmptyWithNoVideo() {
-        QCOMPARE(c().outlets().tableView->model()->rowCount(), 0);
-        QCOMPARE(c().outlets().nameField->text(), QString("No Video"));
-        QVERIFY(!c().outlets().viewButton->isEnabled());
-        QVERIFY(!c().outlets().removeButton->isEnabled());
-        // A click on the empty table keeps the no-selection panel.
-        ui_->playlistWindow().show();
-        QTest::mouseClick(c().outlets().tableView->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
-        QCOMPARE(c().outlets().nameField->text(), QString("No Video"));
-        for (QLabel* field :
-             {c().outlets().sizeField, c().outlets().lengthField, c().outlets().standardField,
-              c().outlets().videoFormatField, c().outlets().audioFormatField, c().outlets().fpsField})
-            QCOMPARE(field->text(), QString());
+    void startsEmptyAndAClickOnNothingKeepsNoVideo() {
+        QCOMPARE(model()->rowCount(), 0);
+        expectPanel({"No Video"});
+        interface().playlistWindow().show();
+        click({20, 20});
+        expectPanel({"No Video"});
     }
 
     void openPanelAddsInOrderAndSkipsWhatItCannot() {
-        const QStringList chosen = {
-            movie("one.mp4"),   movie("clip.MPEG", "mpeg1_system.mpg"), movie("clip.mkv"),
-            media("empty.mov"), movie("Trip.avi", "dx50_mp3.avi"),      files_.filePath("gone.mov"),
-            movie("one.mp4")};
-        c().openPanelDidEnd(chosen, 0);  // cancelled
+        const QString one = copy("one.mp4");
+        const QStringList chosen = {one,
+                                    copy("clip.MPEG", "mpeg1_system.mpg"),
+                                    copy("clip.mkv"),
+                                    test::media("empty.mov"),
+                                    copy("Trip.avi", "dx50_mp3.avi"),
+                                    files_.filePath("gone.mov"),
+                                    one};
+        c().openPanelDidEnd(chosen, false);  // cancelled
         c().intake().finish();
         QCOMPARE(c().objects().size(), 0u);
 
-        addAndWait(chosen);
-        QCOMPARE(names(c()), QStringList({chosen[0], chosen[1], chosen[4], chosen[6]}));
-        QCOMPARE(c().outlets().tableView->model()->rowCount(), 4);
-        // The same file twice is two entries.
-        QCOMPARE(c().objects()[0], c().objects()[3]);
+        add(chosen);
+        QCOMPARE(names(), QStringList({chosen[0], chosen[1], chosen[4], chosen[6]}));
+        QCOMPARE(model()->rowCount(), 4);
+        QCOMPARE(c().objects()[0], c().objects()[3]);  // the same file twice is two entries
         QCOMPARE(c().objects()[1].type, std::string("MPEG-1"));
         QCOMPARE(c().objects()[1].audioType, std::string("MPEG1 Muxed"));
-        // Every column shows the full path.
-        QCOMPARE(c().outlets().tableView->model()->index(2, 0).data().toString(), chosen[4]);
-        // Adding selects nothing.
-        QCOMPARE(c().outlets().nameField->text(), QString("No Video"));
+        QCOMPARE(model()->index(2, 0).data().toString(), chosen[4]);  // the table shows the full path
+        expectPanel({"No Video"});                                    // adding selects nothing
     }
 
     void panelFollowsTheSelection() {
-        addAndWait({movie("one.mp4"), movie("Trip.avi", "dx50_mp3.avi")});
-        ui_->playlistWindow().show();
-        const QRect second =
-            c().outlets().tableView->visualRect(c().outlets().tableView->model()->index(1, 0));
-        QTest::mouseClick(c().outlets().tableView->viewport(), Qt::LeftButton, {}, second.center());
+        add({copy("one.mp4"), copy("Trip.avi", "dx50_mp3.avi")});
+        interface().playlistWindow().show();
+        const QRect second = ui().tableView->visualRect(model()->index(1, 0));
+        click(second.center());
         QCOMPARE(c().selectedRow(), 1);
-        QCOMPARE(c().outlets().nameField->text(), QString("Trip"));
-        QCOMPARE(c().outlets().sizeField->text(), QString("320x240 Aspect: 1.3333"));
-        QCOMPARE(c().outlets().lengthField->text(), QString("0:00:02"));
-        QCOMPARE(c().outlets().standardField->text(), QString("PAL"));
-        QCOMPARE(c().outlets().videoFormatField->text(), QString("DIVX-5"));
-        QCOMPARE(c().outlets().audioFormatField->text(), QString("MPEG Layer-3, Stereo, 44100 Hz"));
-        QCOMPARE(c().outlets().fpsField->text(), QString("25"));
-        QVERIFY(c().outlets().viewButton->isEnabled());
-        QVERIFY(c().outlets().removeButton->isEnabled());
-
-        // Below the last row: nothing selected.
-        QTest::mouseClick(c().outlets().tableView->viewport(), Qt::LeftButton, {},
-                          QPoint(20, second.bottom() + 40));
+        expectPanel({"Trip", "320x240 Aspect: 1.3333", "0:00:02", "PAL", "DIVX-5",
+                     "MPEG Layer-3, Stereo, 44100 Hz", "25"});
+        click({20, second.bottom() + 40});  // below the last row: nothing selected
         QCOMPARE(c().selectedRow(), -1);
-        QCOMPARE(c().outlets().nameField->text(), QString("No Video"));
-        QVERIFY(!c().outlets().viewButton->isEnabled());
+        expectPanel({"No Video"});
     }
 
     void removeTakesTheSelectedEntry() {
-        const QStringList paths = {movie("a.mp4"), movie("b.mp4"), movie("c.mp4")};
-        addAndWait(paths);
+        const QStringList paths = {copy("a.mp4"), copy("b.mp4"), copy("c.mp4")};
+        add(paths);
         c().selectRow(1);
         c().showSelectedEntryInfo();
-        QCOMPARE(c().outlets().nameField->text(), QString("b"));
         c().removeItem();
-        QCOMPARE(names(c()), QStringList({paths[0], paths[2]}));
-        QCOMPARE(c().outlets().tableView->model()->rowCount(), 2);
+        QCOMPARE(names(), QStringList({paths[0], paths[2]}));
+        QCOMPARE(model()->rowCount(), 2);
         // The panel shows whatever the table now has selected.
         const int row = c().selectedRow();
-        QCOMPARE(c().outlets().nameField->text(),
-                 row < 0 ? QString("No Video") : QFileInfo(paths[row == 0 ? 0 : 2]).baseName());
-        c().outlets().tableView->clearSelection();
+        QCOMPARE(ui().nameField->text(), row < 0 ? QString("No Video") : QString(row == 0 ? "a" : "c"));
+        ui().tableView->clearSelection();
         c().removeItem();  // nothing selected: nothing happens
         QCOMPARE(c().objects().size(), 2u);
     }
 
     void dropsAreCheckedByTheirFirstFile() {
-        const QString mov = movie("drop.mov", "mjpeg_ima4_2997.mov");
-        const QString bin = files_.filePath("disc.bin");
-        const QString txt = files_.filePath("notes.txt");
+        const QString mov = copy("drop.mov", "mjpeg_ima4_2997.mov");
+        const QString bin = files_.filePath("disc.bin"), txt = files_.filePath("notes.txt");
         const struct {
             QStringList files;
             bool offered;
@@ -176,41 +116,25 @@ private slots:
             {{}, false, 0},
         };
         for (const auto& d : cases) {
-            const auto data = dragOf(d.files);
+            QMimeData data;
+            QList<QUrl> urls;
+            for (const QString& f : d.files) urls << (f.contains("://") ? QUrl(f) : QUrl::fromLocalFile(f));
+            data.setUrls(urls);
             const std::size_t before = c().objects().size();
-            QCOMPARE(validateDrop(data.get()) == DragOperation::Link, d.offered);
+            QCOMPARE(validateDrop(&data) == DragOperation::Link, d.offered);
             // The table hands a drop over whatever row it lands on.
-            QAbstractItemModel* model = c().outlets().tableView->model();
-            QCOMPARE(model->canDropMimeData(data.get(), Qt::CopyAction, 0, 0, {}), d.offered);
+            QCOMPARE(model()->canDropMimeData(&data, Qt::CopyAction, 0, 0, {}), d.offered);
             // A refused drag is never dropped, except one without files, which the drop refuses too.
             if (d.offered || d.files.isEmpty()) {
-                QCOMPARE(model->dropMimeData(data.get(), Qt::CopyAction, 0, 0, {}), d.offered);
+                QCOMPARE(model()->dropMimeData(&data, Qt::CopyAction, 0, 0, {}), d.offered);
                 c().intake().finish();
             }
             QCOMPARE(c().objects().size() - before, std::size_t(d.added));
         }
-        // Drops on row 0 still append at the end.
-        QCOMPARE(QString::fromStdString(c().objects().back().name), mov);
-        QCOMPARE(c().objects().size(), 2u);
+        QCOMPARE(names(), QStringList({mov, mov}));  // drops on row 0 still append at the end
         // Rows are dragged only within the table: what a drag of them carries names no file.
-        QAbstractItemModel* model = c().outlets().tableView->model();
-        const std::unique_ptr<QMimeData> rows(model->mimeData({model->index(0, 0)}));
+        const std::unique_ptr<QMimeData> rows(model()->mimeData({model()->index(0, 0)}));
         QVERIFY(!rows->hasUrls() && !rows->hasText());
-    }
-
-    void volumeComesBackFromTheLastRun() {
-        QCOMPARE(AppController::floatValue(c().outlets().volumeSlider), 0.75f);  // the layout's own value
-        c().applicationDidFinishLaunching();                                     // no stored domain
-        QCOMPARE(AppController::floatValue(c().outlets().volumeSlider), 0.75f);
-
-        platform::setPersistentDomain({{"Other", 3}}, platform::kPreferenceDomain);
-        c().applicationDidFinishLaunching();  // a domain without the key
-        QCOMPARE(AppController::floatValue(c().outlets().volumeSlider), 0.75f);
-
-        platform::setPersistentDomain({{"VolumeLevel", 0.25f}, {"Other", 3}}, platform::kPreferenceDomain);
-        QVERIFY(QFile::exists(config_.filePath("reel/reel.ini")));
-        c().applicationDidFinishLaunching();
-        QCOMPARE(AppController::floatValue(c().outlets().volumeSlider), 0.25f);
     }
 
     void damagedFilesNeitherStopNorDisorderTheIntake() {
@@ -223,43 +147,34 @@ private slots:
         QStringList all, good;
         for (int round = 0; round < 5; ++round) {
             for (const QString& name : sources) {
-                QFile in(media(name));
-                QVERIFY(in.open(QIODevice::ReadOnly));
-                const QByteArray bytes = in.readAll();
-                const QString path = files_.filePath(QString("good-%1-%2").arg(round).arg(name));
-                QFile::copy(media(name), path);
-                all << path;
-                good << path;
+                const QByteArray bytes =
+                    QByteArray::fromStdString(test::slurp(test::media(name).toStdString()));
+                QVERIFY(!bytes.isEmpty());
+                all << copy(QString("good-%1-%2").arg(round).arg(name), name);
+                good << all.back();
                 for (int copy = 0; copy < 8; ++copy) {
                     QByteArray broken = bytes;
                     if (copy % 2 == 0) broken.truncate(int(random.bounded(qint64(bytes.size()))));
                     for (int flips = int(random.bounded(40)); flips-- > 0 && !broken.isEmpty();)
                         broken[int(random.bounded(broken.size()))] ^= char(1 << random.bounded(8));
                     const QString ext = extensions[int(random.bounded(extensions.size()))];
-                    const QString brokenPath =
-                        files_.filePath(QString("bad-%1-%2-%3.%4").arg(round).arg(copy).arg(name, ext));
-                    QFile out(brokenPath);
-                    QVERIFY(out.open(QIODevice::WriteOnly));
-                    out.write(broken);
-                    all << brokenPath;
+                    all << files_.filePath(QString("bad-%1-%2-%3.%4").arg(round).arg(copy).arg(name, ext));
+                    test::spit(all.back().toStdString(), broken.toStdString());
                 }
             }
         }
-        addAndWait(all);
-        QCOMPARE(all.size(), 315);
-        const QStringList added = names(c());
+        add(all);
+        const QStringList added = names();
         QVERIFY(added.size() >= good.size() && added.size() <= all.size());
         // Every good file is there, in the order given.
         int at = 0;
-        for (const QString& name : added) {
-            if (at < good.size() && name == good[at]) ++at;
-        }
+        for (const QString& name : added) at += at < good.size() && name == good[at];
         QCOMPARE(at, good.size());
         for (int i = 1; i < added.size(); ++i) QVERIFY(all.indexOf(added[i - 1]) < all.indexOf(added[i]));
         // And the window still answers.
         c().selectRow(0);
         c().showSelectedEntryInfo();
-        QCOMPARE(c().outlets().nameField->text(), QFileInfo(good[0]).completeBaseName());
+        QCOMPARE(ui().nameField->text(), QFileInfo(good[0]).completeBaseName());
     }
 
     void longListsShowProgressAndCanBeCancelled() {
@@ -280,10 +195,10 @@ private slots:
         QPushButton* cancel = window.findChild<QProgressDialog*>()->findChild<QPushButton*>();
         QVERIFY(cancel);
         cancel->click();
-        QTRY_VERIFY(!intake.busy());
+        QVERIFY(!intake.busy());
         const int kept = added;
         QVERIFY2(kept > 0 && kept < 300, qPrintable(QString::number(kept)));
-        QTest::qWait(50);
+        QCoreApplication::processEvents();  // a slice still scheduled adds nothing
         QCOMPARE(added, kept);
     }
 };

@@ -1,5 +1,6 @@
 // Fades, the controller's auto-hide, the full-screen picture, the seek
-// buttons and the rounded panel, on Qt's offscreen platform.
+// buttons and the rounded panel, on Qt's offscreen platform. Timers are
+// fired by the test, never waited for.
 
 #include <QImage>
 #include <QKeyEvent>
@@ -7,9 +8,10 @@
 #include <QtTest>
 #include <cmath>
 
-#include "fake_movie_view.h"
-#include "platform/log.h"
 #include "platform/window_levels.h"
+#include "support/fake_movie_view.h"
+#include "support/log_recorder.h"
+#include "support/qt_support.h"
 #include "transport/controller_window.h"
 #include "transport/fade_window.h"
 #include "transport/fader.h"
@@ -18,29 +20,16 @@
 #include "ui/seek_buttons.h"
 
 using namespace reel;
+using test::expire;
+using test::runOut;
+using Lines = std::vector<std::string>;
 
 namespace {
 
-// Every command the given buttons send, and every log line, while it lives.
-struct Recorder {
-    explicit Recorder(std::initializer_list<SeekButton*> buttons = {}) {
-        for (SeekButton* button : buttons) {
-            connections.push_back(QObject::connect(button, &SeekButton::command, [this](FastCommand command) {
-                static const char* const words[] = {"forward", "rewind", "play", "next", "previous"};
-                fast << words[int(command)];
-            }));
-        }
-        platform::setLogSink(
-            [this](std::string_view line) { log << QString::fromUtf8(line.data(), int(line.size())); });
-    }
-    ~Recorder() {
-        for (const auto& connection : connections) QObject::disconnect(connection);
-        platform::setLogSink({});
-    }
-    std::vector<QMetaObject::Connection> connections;
-    QStringList fast;
-    QStringList log;
-};
+void sendEscape(QWidget* window) {
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(QChar(27)));
+    QApplication::sendEvent(window, &escape);
+}
 
 }  // namespace
 
@@ -48,122 +37,90 @@ class WindowsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void fadesTakeElevenTicksAndEndExactly() {
+    void fadesTakeElevenStepsAndEndExactly() {
         QWidget window;
         int fadedOut = 0;
-        Fader::Behaviour behaviour;
-        behaviour.fadedOut = [&] { ++fadedOut; };
-        Fader fader(&window, behaviour);
-
+        Fader fader(&window, {.fadeOutStarting = {}, .fadedOut = [&] { ++fadedOut; }});
         fader.fadeIn();
         QCOMPARE(fader.alphaValue(), 0.0f);
         QVERIFY(window.isVisible());
-        int ticks = 0;
-        float last = 0;
-        while (fader.fading() && ticks < 20) {
-            last = fader.alphaValue();
-            fader.fadeInTick();
-            ++ticks;
-        }
-        QCOMPARE(ticks, 11);
-        QVERIFY(last > 1.0f);  // the tenth step overshoots a little in single precision
+        QCOMPARE(runOut(fader), 11);
         QCOMPARE(fader.alphaValue(), 1.0f);
-
         fader.fadeOut();
-        ticks = 0;
-        while (fader.fading() && ticks < 20) {
-            last = fader.alphaValue();
-            fader.fadeOutTick();
-            ++ticks;
-        }
-        QCOMPARE(ticks, 11);
-        QVERIFY(last < 0.0f && last > -1e-6f);
+        QCOMPARE(runOut(fader), 11);
         QCOMPARE(fader.alphaValue(), 0.0f);
         QVERIFY(!window.isVisible());
         QCOMPARE(fadedOut, 1);
-
-        // From half way a fade takes correspondingly fewer ticks; and it runs by itself.
+        // From half way a fade takes correspondingly fewer steps.
         fader.setAlphaValue(0.5f);
         window.show();
         fader.fadeOut();
-        QTRY_VERIFY(!window.isVisible());
+        QVERIFY(runOut(fader) <= 7);
+        QVERIFY(!window.isVisible());
         QCOMPARE(fadedOut, 2);
     }
 
-    void aNewFadeReplacesTheRunningOne() {
+    void viewerFadesInsteadOfClosingAndSwallowsEscape() {
+        test::LogRecorder log;
         FadeWindow viewer;
         fake::MovieView view;
         viewer.setContentView(&view);
         int fadedOut = 0;
         connect(&viewer, &FadeWindow::fadedOut, [&] { ++fadedOut; });
         viewer.fadeIn();
-        QTRY_COMPARE(viewer.alphaValue(), 1.0f);
+        runOut(viewer.fades());
         view.playing = true;
-        // Viewing another movie: out, then straight back in.
-        viewer.fadeOut();
-        QVERIFY(!view.playing);  // the movie stops at once
-        viewer.fadeIn();
-        QTest::qWait(800);
+        QVERIFY(!viewer.close());  // the close button fades instead, and the movie stops at once
+        QVERIFY(!view.playing);
+        QVERIFY(expire(viewer.fades().timer()));
+        viewer.fadeIn();  // viewing another movie: out, then straight back in
+        runOut(viewer.fades());
         QVERIFY(viewer.isVisible());
         QCOMPARE(viewer.alphaValue(), 1.0f);
         QCOMPARE(fadedOut, 0);
-        viewer.setContentView(nullptr);
-    }
 
-    void viewerRefusesToCloseAndSwallowsEscape() {
-        Recorder recorder;
-        FadeWindow viewer;
-        fake::MovieView view;
-        viewer.setContentView(&view);
-        viewer.fadeIn();
-        QTRY_COMPARE(viewer.alphaValue(), 1.0f);
-        view.playing = true;
-        QVERIFY(!viewer.close());  // the close button fades instead
-        QVERIFY(!view.playing);
-        QTRY_VERIFY(!viewer.isVisible());
-        QCOMPARE(viewer.alphaValue(), 0.0f);
+        viewer.close();
+        runOut(viewer.fades());
+        QVERIFY(!viewer.isVisible());
+        QCOMPARE(fadedOut, 1);
         viewer.fadeIn();  // and the window comes back
-        QTRY_COMPARE(viewer.alphaValue(), 1.0f);
-
-        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(QChar(27)));
-        QApplication::sendEvent(&viewer, &escape);
-        QCOMPARE(recorder.log, QStringList{"27"});
+        runOut(viewer.fades());
+        QCOMPARE(viewer.alphaValue(), 1.0f);
+        sendEscape(&viewer);
+        QCOMPARE(log.take(), Lines{"27"});
         QVERIFY(viewer.isVisible());
         viewer.setContentView(nullptr);
     }
 
-    void controllerComesBackOnlyWhenFadedOut() {
+    void controllerComesBackWhenFadedOutAndHidesOnlyAboveTheNormalLevel() {
         ControllerWindow controller;
         controller.fades().setAlphaValue(0.5f);
         controller.QWidget::show();
         controller.fadeOut();
         controller.show();
-        QVERIFY(controller.alphaValue() == 0.5f);  // mid-fade: left alone
-        QTRY_VERIFY(!controller.isVisible());
+        QCOMPARE(controller.alphaValue(), 0.5f);  // mid-fade: left alone
+        runOut(controller.fades());
+        QVERIFY(!controller.isVisible());
         controller.show();
-        QTRY_COMPARE(controller.alphaValue(), 1.0f);
+        runOut(controller.fades());
+        QCOMPARE(controller.alphaValue(), 1.0f);
         QVERIFY(controller.isVisible());
-    }
 
-    void autoHideOnlyAboveTheNormalLevel() {
-        ControllerWindow controller;
-        controller.fadeIn();
-        QTRY_COMPARE(controller.alphaValue(), 1.0f);
+        QTimer& hide = controller.autoHideTimer();
         controller.mouseMoved();
-        QVERIFY(!controller.autoHidePending());
-
+        QVERIFY(!hide.isActive());
         platform::setWindowLevel(&controller, platform::kFullScreenLevel + 1);
         controller.mouseMoved();
-        QVERIFY(controller.autoHidePending());
-        platform::setWindowLevel(&controller, 0);  // a change of level leaves it pending
-        QVERIFY(controller.autoHidePending());
+        QVERIFY(hide.isActive());
+        platform::setWindowLevel(&controller, 0);  // a change of level leaves it due
+        QVERIFY(hide.isActive());
         controller.mouseMoved();  // only a move at the normal level cancels it
-        QVERIFY(!controller.autoHidePending());
-
+        QVERIFY(!hide.isActive());
         platform::setWindowLevel(&controller, platform::kFullScreenLevel + 1);
         controller.mouseMoved();
-        QTRY_VERIFY_WITH_TIMEOUT(!controller.isVisible(), ControllerWindow::kAutoHideMilliseconds + 3000);
-        QVERIFY(!controller.autoHidePending());
+        QVERIFY(expire(hide));
+        runOut(controller.fades());
+        QVERIFY(!controller.isVisible());
     }
 
     void pictureFillsTheScreenKeepingItsShape() {
@@ -178,142 +135,113 @@ private slots:
         for (const auto& c : cases) QCOMPARE(pictureRect(c.screen, c.view), c.picture);
     }
 
-    void fullScreenWindowTellsOfTheMouseAndKeepsEscape() {
-        Recorder recorder;
+    void fullScreenWindowTellsOfTheMouseOnlyWhenShownAndKeepsEscape() {
+        test::LogRecorder log;
         int moved = 0;
         FullScreenWindow window(QRect(0, 0, 640, 480));
         connect(&window, &FullScreenWindow::moved, [&] { ++moved; });
-        QTest::mouseMove(&window, QPoint(10, 10));  // hidden: says nothing
-        QMouseEvent hiddenMove(QEvent::MouseMove, QPointF(5, 5), QPointF(5, 5), Qt::NoButton, Qt::NoButton,
-                               Qt::NoModifier);
-        QApplication::sendEvent(&window, &hiddenMove);
-        QCOMPARE(moved, 0);
-        window.show();
         QMouseEvent move(QEvent::MouseMove, QPointF(20, 20), QPointF(20, 20), Qt::NoButton, Qt::NoButton,
                          Qt::NoModifier);
         QApplication::sendEvent(&window, &move);
+        QCOMPARE(moved, 0);
+        window.show();
+        QApplication::sendEvent(&window, &move);
         QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(30, 30));
         QCOMPARE(moved, 2);
-        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QString(QChar(27)));
-        QApplication::sendEvent(&window, &escape);
-        QCOMPARE(recorder.log, QStringList{"27"});
+        sendEscape(&window);
+        QCOMPARE(log.take(), Lines{"27"});
         QVERIFY(window.isVisible());
-        window.sinkBelowOthers();
-        QCOMPARE(platform::windowLevel(&window), -20);
-        window.raiseAboveOthers();
-        QCOMPARE(platform::windowLevel(&window), 26);
     }
 
     void seekButtonsTellClicksFromHolds() {
         RWButton rewind;
         FFButton forward;
-        rewind.resize(40, 30);
-        forward.resize(40, 30);
-        rewind.show();
-        forward.show();
-        {
-            Recorder r{&rewind, &forward};
-            QTest::mousePress(&rewind, Qt::LeftButton);
-            QTest::qWait(300);
-            QTest::mouseRelease(&rewind, Qt::LeftButton, {},
-                                QPoint(400, 400));  // let go outside: still a click
-            QCOMPARE(r.fast, QStringList{"previous"});
-            QVERIFY(r.log.isEmpty());
-            QVERIFY(!rewind.isDown());
-        }
-        {
-            Recorder r{&rewind, &forward};
-            QTest::mousePress(&forward, Qt::LeftButton);
-            QTest::qWait(300);
-            QTest::mouseRelease(&forward, Qt::LeftButton);
-            QCOMPARE(r.fast, QStringList{"next"});
-            QCOMPARE(r.log, QStringList{"Click once"});
-        }
-        {
-            Recorder r{&rewind, &forward};
-            QTest::mousePress(&forward, Qt::LeftButton);
-            QVERIFY(forward.isDown());
-            QTRY_COMPARE_WITH_TIMEOUT(r.fast, QStringList{"forward"}, 1500);
-            QCOMPARE(r.log, QStringList{"Mouse being held down"});
-            QTest::qWait(1400);
-            QVERIFY(forward.isDown());
-            QTest::mouseRelease(&forward, Qt::LeftButton);
-            QCOMPARE(r.fast, QStringList({"forward", "play"}));
-            QVERIFY(!forward.isDown());
-        }
-        {
-            Recorder r{&rewind, &forward};  // dragging while it decides is still a hold
-            QTest::mousePress(&rewind, Qt::LeftButton, {}, QPoint(5, 5));
-            QMouseEvent drag(QEvent::MouseMove, QPointF(30, 25), QPointF(30, 25), Qt::LeftButton,
-                             Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(&rewind, &drag);
-            QTest::qWait(50);
-            QVERIFY(r.fast.isEmpty());
-            QTRY_COMPARE_WITH_TIMEOUT(r.fast, QStringList{"rewind"}, 1500);
-            QTest::mouseRelease(&rewind, Qt::LeftButton);
-            QCOMPARE(r.fast, QStringList({"rewind", "play"}));
-        }
-        {
-            Recorder r{&rewind, &forward};  // two quick clicks are two presses
-            QTest::mouseClick(&rewind, Qt::LeftButton);
-            QTest::mouseClick(&rewind, Qt::LeftButton);
-            QCOMPARE(r.fast, QStringList({"previous", "previous"}));
+        const struct {
+            SeekButton* button;
+            int presses;
+            bool dragged, held;
+            QPoint letGoAt;
+            QStringList commands;
+            Lines log;
+        } cases[] = {
+            {&rewind, 1, false, false, {400, 400}, {"previous"}, {}},  // let go outside: still a click
+            {&forward, 1, false, false, {20, 15}, {"next"}, {"Click once"}},
+            {&rewind, 2, false, false, {20, 15}, {"previous", "previous"}, {}},  // quick clicks are two
+            {&forward, 1, false, true, {20, 15}, {"forward", "play"}, {"Mouse being held down"}},
+            // Dragging while it decides neither ends the wait nor un-presses it.
+            {&rewind, 1, true, true, {20, 15}, {"rewind", "play"}, {"Mouse being held down"}},
+        };
+        for (const auto& c : cases) {
+            static const char* const words[] = {"forward", "rewind", "play", "next", "previous"};
+            QStringList commands;
+            const auto connection = connect(c.button, &SeekButton::command,
+                                            [&](FastCommand command) { commands << words[int(command)]; });
+            test::LogRecorder log;
+            c.button->resize(40, 30);
+            c.button->show();
+            for (int i = 0; i < c.presses; ++i) {
+                QTest::mousePress(c.button, Qt::LeftButton, {}, QPoint(5, 5));
+                QVERIFY(c.button->isDown());
+                QMouseEvent drag(QEvent::MouseMove, QPointF(30, 25), QPointF(30, 25), Qt::LeftButton,
+                                 Qt::LeftButton, Qt::NoModifier);
+                if (c.dragged) QApplication::sendEvent(c.button, &drag);
+                QVERIFY(c.button->isDown());
+                if (c.held) {
+                    QVERIFY(commands.isEmpty());
+                    QVERIFY(expire(c.button->holdTimer()));
+                    QCOMPARE(commands.size(), 1);
+                    QVERIFY(!c.button->holdTimer().isActive());  // held on, nothing more comes
+                    QVERIFY(c.button->isDown());
+                }
+                QTest::mouseRelease(c.button, Qt::LeftButton, {}, c.letGoAt);
+            }
+            QCOMPARE(commands, c.commands);
+            QCOMPARE(log.take(), c.log);
+            QVERIFY(!c.button->isDown());
+            disconnect(connection);
         }
     }
 
+    // Each corner is a quarter circle of radius 10 about a centre 10 in from both edges.
     void roundedOutline() {
         const QPainterPath path = bezierPathCurved(QRectF(0, 0, 100, 50), 10);
-        QCOMPARE(path.elementAt(0).x, 50.0);
-        QCOMPARE(path.elementAt(0).y, 50.0);
         QCOMPARE(path.boundingRect(), QRectF(0, 0, 100, 50));
-        // Each corner is a quarter circle of radius 10 about a centre 10 in from both edges.
         const QPointF centres[] = {{10, 40}, {10, 10}, {90, 10}, {90, 40}};
-        const QPointF corners[] = {{0, 50}, {0, 0}, {100, 0}, {100, 50}};
-        for (int i = 0; i < 4; ++i) {
-            QVERIFY(!path.contains(corners[i] + (centres[i] - corners[i]) * 0.05));
+        for (const QPointF& centre : centres) {
+            const QPointF corner(centre.x() < 50 ? 0 : 100, centre.y() < 25 ? 0 : 50);
+            QVERIFY(!path.contains(corner + (centre - corner) * 0.05));
             int onArc = 0;
             for (const QPointF& p : path.toFillPolygon()) {
-                const bool inCorner =
-                    std::abs(p.x() - corners[i].x()) < 10 && std::abs(p.y() - corners[i].y()) < 10;
-                if (!inCorner) continue;
-                const double distance = std::hypot(p.x() - centres[i].x(), p.y() - centres[i].y());
-                QVERIFY2(std::abs(distance - 10) < 0.05,
-                         qPrintable(QString("corner %1 off by %2").arg(i).arg(distance - 10)));
+                if (std::abs(p.x() - corner.x()) >= 10 || std::abs(p.y() - corner.y()) >= 10) continue;
+                QVERIFY2(std::abs(std::hypot(p.x() - centre.x(), p.y() - centre.y()) - 10) < 0.05,
+                         qPrintable(QString("off the arc at %1,%2").arg(p.x()).arg(p.y())));
                 ++onArc;
             }
             QVERIFY(onArc >= 3);
         }
-        // The straight middles of the edges are on the outline.
-        for (const QPointF& p :
-             {QPointF(50, 0.01), QPointF(0.01, 25), QPointF(99.99, 25), QPointF(50, 49.99)})
-            QVERIFY(path.contains(p));
     }
 
     void panelFillsItsInsetBeforeItsFrame() {
-        QCOMPARE(RoundedPanel::insetRect(QRectF(0, 0, 200, 100)), QRectF(3, 4, 194, 93));
         RoundedPanel panel;
         panel.resize(200, 100);
         QImage image(200, 100, QImage::Format_ARGB32);
-        image.fill(Qt::black);
-        panel.render(&image);
+        const auto render = [&] {
+            image.fill(Qt::black);
+            panel.render(&image);
+        };
         const QRgb fill = qRgb(220, 225, 200);
-        QCOMPARE(image.pixel(100, 50), fill);
-        QCOMPARE(image.pixel(3, 50), fill);
-        QCOMPARE(image.pixel(196, 50), fill);
-        QCOMPARE(image.pixel(100, 3), fill);   // 3 from the top
-        QCOMPARE(image.pixel(100, 95), fill);  // 4 from the bottom
-        QVERIFY(image.pixel(100, 97) != fill);
-        QVERIFY(image.pixel(1, 50) != fill);
-        QVERIFY(image.pixel(4, 4) != fill);  // a rounded corner, not a square one
-
+        render();
+        // 3 in from the left, right and top, 4 from the bottom, with rounded corners.
+        for (const QPoint p :
+             {QPoint(100, 50), QPoint(3, 50), QPoint(196, 50), QPoint(100, 3), QPoint(100, 95)})
+            QCOMPARE(image.pixel(p), fill);
+        for (const QPoint p : {QPoint(100, 97), QPoint(1, 50), QPoint(4, 4)}) QVERIFY(image.pixel(p) != fill);
         // A frame is drawn over the fill, never under it.
         panel.setFrameStyle(QFrame::Box | QFrame::Plain);
         panel.setLineWidth(6);
-        image.fill(Qt::black);
-        panel.render(&image);
+        render();
         QCOMPARE(image.pixel(100, 50), fill);
-        QVERIFY(image.pixel(100, 4) !=
-                fill);  // where the thick border and the fill overlap, the border shows
+        QVERIFY(image.pixel(100, 4) != fill);
     }
 };
 

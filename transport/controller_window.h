@@ -28,7 +28,8 @@ public:
     // The mouse moved over the window (or full screen began): on screen,
     // and above the normal level, hide again after a rest.
     void mouseMoved();
-    bool autoHidePending() const { return autoHideTimer_.isActive(); }
+    // Running while a hide is due; a test fires it instead of waiting.
+    QTimer& autoHideTimer() { return autoHideTimer_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

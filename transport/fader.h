@@ -30,15 +30,16 @@ public:
     void fadeIn();
     void fadeOut();
     bool fading() const { return timer_.isActive(); }
+    // What steps the fade; a test fires it instead of waiting.
+    QTimer& timer() { return timer_; }
 
     float alphaValue() const { return alpha_; }
     void setAlphaValue(float alpha);
 
-    // One tick of the running fade, as the timer gives it.
+private:
     void fadeInTick();
     void fadeOutTick();
 
-private:
     QWidget* window_;
     Behaviour behaviour_;
     QTimer timer_;

@@ -15,6 +15,9 @@ class SeekButton : public QPushButton {
 public:
     static constexpr int kHoldMilliseconds = 500;
 
+    // Running while a press may still be a click; a test fires it instead of waiting.
+    QTimer& holdTimer() { return holdTimer_; }
+
 signals:
     void command(reel::FastCommand command);
 

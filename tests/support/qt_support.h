@@ -1,0 +1,62 @@
+#pragma once
+
+// What the window tests share: the test media, movies made by the ffmpeg
+// command line, timers fired rather than waited for, and a loaded interface
+// on a configuration folder of its own, made anew for each test function.
+
+#include <QObject>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/app_controller.h"
+#include "app/interface.h"
+
+class QTimer;
+
+namespace reel {
+class Fader;
+}
+
+namespace reel::test {
+
+QString media(const QString& name);
+// Encodes the file with ffmpeg's inputs and options as given, unless it is there already.
+QString makeMovie(const QString& path, const QStringList& encode);
+// Does now what the timer does when its time is up; false if it was not running.
+bool expire(QTimer& timer);
+// Steps the running fade to its end; says how many steps it took.
+int runOut(Fader& fader);
+
+class InterfaceTest : public QObject {
+    Q_OBJECT
+public:
+    explicit InterfaceTest(MovieViewFactory makeView = {});
+
+protected:
+    AppController& c() { return interface_->controller(); }
+    const Outlets& ui() { return c().outlets(); }
+    Interface& interface() { return *interface_; }
+    // The interface as the next run of the player loads it.
+    void relaunch();
+    // A copy of a test medium under the given name.
+    QString copy(const QString& name, const QString& from = "mpeg4_mp3.mp4");
+    QString make(const QString& name, const QStringList& encode);
+    // As the open panel adds them, waiting for the last.
+    void add(const QStringList& paths);
+    // As a click on the row and View would.
+    void viewRow(int row);
+    void post(FastCommand command);
+
+    QTemporaryDir config_, files_;
+
+private slots:
+    void init() { relaunch(); }
+    void cleanup();
+
+private:
+    MovieViewFactory makeView_;
+    std::unique_ptr<Interface> interface_;
+};
+
+}  // namespace reel::test
