@@ -15,9 +15,9 @@
 #include "app/interface.h"
 #include "app/playlist_intake.h"
 #include "app/session_keeper.h"
-#include "support/fake_movie_view.h"
 #include "platform/log.h"
 #include "platform/state_file.h"
+#include "support/fake_movie_view.h"
 
 using namespace reel;
 

@@ -17,9 +17,9 @@
 #include "app/playlist_intake.h"
 #include "app/playlist_model.h"
 #include "app/playlist_table.h"
-#include "support/fake_movie_view.h"
 #include "media/playlist_file.h"
 #include "platform/log.h"
+#include "support/fake_movie_view.h"
 
 using namespace reel;
 

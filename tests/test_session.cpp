@@ -17,10 +17,10 @@
 #include "app/playlist_intake.h"
 #include "app/preferences_dialog.h"
 #include "app/session_keeper.h"
-#include "support/fake_movie_view.h"
 #include "platform/log.h"
 #include "platform/preferences.h"
 #include "platform/state_file.h"
+#include "support/fake_movie_view.h"
 
 using namespace reel;
 
