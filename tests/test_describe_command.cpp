@@ -95,13 +95,13 @@ TEST(DescribeCommand, TracksOnlyWhenAskedAndWithTheFilesBesideTheMovie) {
                      "' && printf '1\\n00:00:00,000 --> 00:00:01,000\\nHi\\n' > '" + folder + "/two.en.srt'")
                         .c_str()),
         0);
-    const Result plain = reel({"--describe", movie});
+    const Result plain = runReel({"--describe", movie});
     ASSERT_EQ(plain.status, 0) << plain.err;
     EXPECT_EQ(plain.out.find("\"tracks\""), std::string::npos) << "the nine keys alone by default";
     EXPECT_EQ(plain.out.find("\"originalSize\":"),
               plain.out.rfind("\":") - std::string("originalSize").size() - 1);
 
-    const Result tracks = reel({"--describe", "--tracks", movie});
+    const Result tracks = runReel({"--describe", "--tracks", movie});
     ASSERT_EQ(tracks.status, 0) << tracks.err;
     // The nine keys as before, then the array.
     EXPECT_EQ(tracks.out.substr(0, plain.out.size() - 2), plain.out.substr(0, plain.out.size() - 2));
