@@ -125,11 +125,12 @@ public:
 
 }  // namespace
 
-int runApplication(int& argc, char** argv, const QStringList& files) {
+int runApplication(int& argc, char** argv, const QStringList& files,
+                   const std::function<void(Interface&)>& launched) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Reel"));
     QApplication::setApplicationVersion(QStringLiteral(REEL_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("reel"));
+    QApplication::setDesktopFileName(QStringLiteral("org.reelplayer.Reel"));
 
     Interface interface;
     QuitOnClose quitOnClose;
@@ -145,6 +146,7 @@ int runApplication(int& argc, char** argv, const QStringList& files) {
     QTimer::singleShot(0, &interface.controller(), [&] {
         interface.controller().applicationDidFinishLaunching();
         interface.controller().addFiles(files);
+        if (launched) launched(interface);
     });
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 #include "platform/movie_view.h"
@@ -33,7 +34,9 @@ private:
 };
 
 // The desktop player: loads the interface, shows the playlist, adds the files
-// named on the command line, and runs until the user quits.
-int runApplication(int& argc, char** argv, const QStringList& files);
+// named on the command line, and runs until the user quits. `launched` runs
+// once launching is complete, just before the event loop takes over.
+int runApplication(int& argc, char** argv, const QStringList& files,
+                   const std::function<void(Interface&)>& launched = {});
 
 }  // namespace reel

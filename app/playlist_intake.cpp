@@ -12,13 +12,16 @@ PlaylistIntake::PlaylistIntake(MovieOpener open, Sink sink, QObject* parent)
 
 PlaylistIntake::~PlaylistIntake() { delete progress_; }
 
-void PlaylistIntake::add(const QStringList& paths) {
+void PlaylistIntake::add(const QStringList& paths, FirstAdded firstAdded) {
     if (paths.isEmpty()) return;
     if (queue_.empty()) {
         total_ = done_ = 0;
         started_.start();
     }
     queue_.insert(queue_.end(), paths.begin(), paths.end());
+    if (firstAdded)
+        batches_.push_back({queued_, queued_ + std::uint64_t(paths.size()), std::move(firstAdded)});
+    queued_ += std::uint64_t(paths.size());
     total_ += int(paths.size());
     if (!scheduled_) {
         scheduled_ = true;
@@ -30,11 +33,19 @@ void PlaylistIntake::takeOne() {
     const QString path = queue_.front();
     queue_.pop_front();
     ++done_;
+    const std::uint64_t number = taken_++;
     const EntryOutcome outcome = buildEntry(path.toStdString(), open_);
     if (outcome.entry)
         sink_(std::move(*outcome.entry));
     else if (!outcome.wrongExtension)  // a name the playlist never takes is passed over quietly
         platform::log("skipped " + path.toStdString() + ": " + outcome.skipReason);
+    FirstAdded call;
+    if (outcome.entry && !batches_.empty() && batches_.front().first <= number) {
+        call = std::move(batches_.front().firstAdded);
+        batches_.pop_front();
+    }
+    while (!batches_.empty() && batches_.front().end <= taken_) batches_.pop_front();  // nothing was added
+    if (call) call();  // last: it may well add, view or cancel
 }
 
 void PlaylistIntake::runSlice() {
@@ -72,6 +83,8 @@ void PlaylistIntake::updateProgress() {
 
 void PlaylistIntake::cancel() {
     queue_.clear();
+    batches_.clear();
+    taken_ = queued_;
     updateProgress();
 }
 

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <cstdint>
 #include <deque>
 #include <functional>
 
@@ -21,6 +22,9 @@ class PlaylistIntake : public QObject {
     Q_OBJECT
 public:
     using Sink = std::function<void(EntryRecord)>;
+    // Called once, right after the first file of a batch becomes an entry;
+    // never when none of them does.
+    using FirstAdded = std::function<void()>;
 
     PlaylistIntake(MovieOpener open, Sink sink, QObject* parent = nullptr);
     ~PlaylistIntake() override;
@@ -28,7 +32,7 @@ public:
     // Where the progress shows; it blocks only that window while it runs.
     void setProgressParent(QWidget* window) { progressParent_ = window; }
 
-    void add(const QStringList& paths);
+    void add(const QStringList& paths, FirstAdded firstAdded = {});
     bool busy() const { return !queue_.empty(); }
     void cancel();
     // Adds everything still queued before returning.
@@ -48,6 +52,15 @@ private:
     MovieOpener open_;
     Sink sink_;
     std::deque<QString> queue_;
+    // Files are numbered as they are queued; a batch waiting for its first
+    // entry knows its numbers [first, end).
+    struct Batch {
+        std::uint64_t first, end;
+        FirstAdded firstAdded;
+    };
+    std::deque<Batch> batches_;
+    std::uint64_t queued_ = 0;
+    std::uint64_t taken_ = 0;
     int total_ = 0;
     int done_ = 0;
     bool scheduled_ = false;

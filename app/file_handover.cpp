@@ -1,0 +1,71 @@
+#include "app/file_handover.h"
+
+#include <QStringDecoder>
+#include <QStringList>
+#include <QWidget>
+
+#include "app/app_controller.h"
+#include "app/json.h"
+#include "app/playlist_intake.h"
+#include "platform/log.h"
+
+namespace reel {
+
+namespace {
+
+// Why a name handed over cannot become an entry, or nothing when it can.
+const char* refusal(const QByteArray& path) {
+    if (path.contains('\0')) return "the name holds a NUL byte";
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    (void)utf8(path);
+    if (utf8.hasError()) return "the name is not valid UTF-8";
+    if (!path.startsWith('/')) return "not an absolute path";
+    return nullptr;
+}
+
+}  // namespace
+
+FileHandover::FileHandover(AppController& controller, QWidget& playlistWindow)
+    : controller_(controller), playlistWindow_(playlistWindow) {}
+
+void FileHandover::open(const QByteArrayList& paths, bool play) {
+    QStringList names;
+    names.reserve(paths.size());
+    for (const QByteArray& path : paths) {
+        if (const char* why = refusal(path))
+            platform::log("skipped " + jsonString(path.toStdString()) + ": " + why);
+        else
+            names << QString::fromUtf8(path);
+    }
+    if (names.isEmpty()) return;
+    PlaylistIntake::FirstAdded view;
+    if (play) {
+        view = [&c = controller_] {
+            // The entry just added is the last one, whatever was removed meanwhile.
+            c.selectRow(int(c.objects().size()) - 1);
+            c.readSettings();
+            c.viewItem();
+        };
+    }
+    controller_.intake().add(names, std::move(view));
+}
+
+void FileHandover::openFromElsewhere(const QByteArrayList& paths, bool play) {
+    platform::log("another Reel handed over " + std::to_string(paths.size()) +
+                  (paths.size() == 1 ? " file" : " files") + (play ? ", to play" : ""));
+    open(paths, play);
+    // Bring back a playlist that was faded out or minimised, then raise it.
+    if (!playlistWindow_.isVisible() || playlistWindow_.windowOpacity() == 0.0) controller_.fadeIn();
+    playlistWindow_.setWindowState(playlistWindow_.windowState() & ~Qt::WindowMinimized);
+    playlistWindow_.raise();
+    playlistWindow_.activateWindow();
+}
+
+QByteArrayList FileHandover::entries() const {
+    QByteArrayList names;
+    names.reserve(qsizetype(controller_.objects().size()));
+    for (const EntryRecord& entry : controller_.objects()) names << QByteArray::fromStdString(entry.name);
+    return names;
+}
+
+}  // namespace reel
