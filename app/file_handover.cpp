@@ -1,6 +1,5 @@
 #include "app/file_handover.h"
 
-#include <QStringDecoder>
 #include <QStringList>
 #include <QWidget>
 
@@ -16,9 +15,8 @@ namespace {
 // Why a name handed over cannot become an entry, or nothing when it can.
 const char* refusal(const QByteArray& path) {
     if (path.contains('\0')) return "the name holds a NUL byte";
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)utf8(path);
-    if (utf8.hasError()) return "the name is not valid UTF-8";
+    // Stray bytes decode to replacement characters, which do not encode back to them.
+    if (QString::fromUtf8(path).toUtf8() != path) return "the name is not valid UTF-8";
     if (!path.startsWith('/')) return "not an absolute path";
     return nullptr;
 }
