@@ -14,11 +14,13 @@
 #include <QUrl>
 #include <cmath>
 
+#include "app/json.h"
 #include "app/playlist_intake.h"
 #include "app/playlist_model.h"
 #include "app/playlist_table.h"
 #include "media/cl_movie.h"
 #include "media/hms_format.h"
+#include "platform/file_names.h"
 #include "platform/images.h"
 #include "platform/log.h"
 #include "platform/mpv_movie_view.h"
@@ -47,17 +49,17 @@ constexpr QSize kNoPictureSize{480, 270};
 const QStringList kOpenPanelTypes = {"avi", "mpg", "mpeg", "mov", "mpv", "mp4", "vob", "dv"};
 
 // The local files a drag carries, in its order; other URLs are not files.
-QStringList draggedFiles(const QMimeData* dragged) {
-    QStringList files;
+std::vector<std::string> draggedFiles(const QMimeData* dragged) {
+    std::vector<std::string> files;
     if (!dragged || !dragged->hasUrls()) return files;
     for (const QUrl& url : dragged->urls()) {
-        if (url.isLocalFile()) files << url.toLocalFile();
+        if (auto path = platform::localPath(url)) files.push_back(std::move(*path));
     }
     return files;
 }
 
 QString fileTitle(const std::string& path) {
-    return QFileInfo(QString::fromStdString(path)).completeBaseName();
+    return QFileInfo(platform::displayText(path)).completeBaseName();
 }
 
 }  // namespace
@@ -139,19 +141,31 @@ void AppController::addItem() {
     panel->setWindowModality(Qt::WindowModal);
     panel->setAttribute(Qt::WA_DeleteOnClose);
     connect(panel, &QFileDialog::finished, this, [this, panel](int result) {
-        openPanelDidEnd(panel->selectedFiles(), result == QDialog::Accepted ? 1 : 0);
+        // As URLs, which keep names that are not UTF-8 (where the dialog lists them) as bytes.
+        std::vector<std::string> chosen;
+        for (const QUrl& url : panel->selectedUrls()) {
+            if (auto path = platform::localPath(url)) chosen.push_back(std::move(*path));
+        }
+        openPanelDidEnd(chosen, result == QDialog::Accepted ? 1 : 0);
     });
     panel->open();
 }
 
 void AppController::openPanelDidEnd(const QStringList& filenames, int returnCode) {
-    if (returnCode != 1) return;
-    intake_->add(filenames);
+    // Text names only files whose names are UTF-8.
+    std::vector<std::string> paths;
+    for (const QString& name : filenames) paths.push_back(name.toStdString());
+    openPanelDidEnd(paths, returnCode);
 }
 
-void AppController::addFiles(const QStringList& paths) {
-    QStringList absolute;
-    for (const QString& path : paths) absolute << QFileInfo(path).absoluteFilePath();
+void AppController::openPanelDidEnd(const std::vector<std::string>& paths, int returnCode) {
+    if (returnCode != 1) return;
+    intake_->add(paths);
+}
+
+void AppController::addFiles(const std::vector<std::string>& paths) {
+    std::vector<std::string> absolute;
+    for (const std::string& path : paths) absolute.push_back(platform::absolutePath(path));
     intake_->add(absolute);
 }
 
@@ -173,7 +187,7 @@ int AppController::numberOfRowsInTableView() const { return int(objects_.size())
 
 QString AppController::objectValueForTableColumn(int, int row) const {
     if (row < 0 || row >= int(objects_.size())) return {};
-    return QString::fromStdString(objects_[std::size_t(row)].name);
+    return platform::displayText(objects_[std::size_t(row)].name);
 }
 
 int AppController::selectedRow() const {
@@ -214,17 +228,17 @@ void AppController::readSettings() {
 }
 
 DragOperation AppController::validateDrop(const QMimeData* dragged) const {
-    const QStringList files = draggedFiles(dragged);
-    if (files.isEmpty()) return DragOperation::None;
+    const std::vector<std::string> files = draggedFiles(dragged);
+    if (files.empty()) return DragOperation::None;
     // Only the first file is looked at: a drag is taken or refused whole.
-    const std::string ext = upperExtension(files.first().toStdString());
+    const std::string ext = upperExtension(files.front());
     // The drag check lets one more through than the playlist takes: disc images.
     return isAcceptedExtension(ext) || ext == "BIN" ? DragOperation::Link : DragOperation::None;
 }
 
 bool AppController::acceptDrop(const QMimeData* dragged) {
-    const QStringList files = draggedFiles(dragged);
-    if (files.isEmpty()) return false;
+    const std::vector<std::string> files = draggedFiles(dragged);
+    if (files.empty()) return false;
     intake_->add(files);
     return true;
 }
@@ -254,11 +268,11 @@ void AppController::viewItem() {
     if (!cWindow->isVisible() || cWindow->alphaValue() != 1.0f) cWindow->fadeIn();
 
     const EntryRecord& entry = objects_[std::size_t(row)];
-    const QString path = QString::fromStdString(entry.name);
+    const QString path = platform::displayText(entry.name);
     std::string whyNot;
     std::unique_ptr<CLMovie> opened = CLMovie::initWithURL(entry.name, true, &whyNot);
     if (!opened) {
-        platform::log("cannot view " + entry.name + ": " + whyNot);
+        platform::log("cannot view " + jsonString(entry.name) + ": " + whyNot);
         dropMovieView();
         viewerWindow->hide();
         return;

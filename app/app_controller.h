@@ -76,9 +76,10 @@ public:
     // Playlist
     void addItem();
     void openPanelDidEnd(const QStringList& filenames, int returnCode);
+    void openPanelDidEnd(const std::vector<std::string>& paths, int returnCode);
     void removeItem();
-    // Files named at start-up or otherwise handed over: added in order.
-    void addFiles(const QStringList& paths);
+    // Files named at start-up (as the bytes given) or otherwise handed over: added in order.
+    void addFiles(const std::vector<std::string>& paths);
     const std::vector<EntryRecord>& objects() const { return objects_; }
     PlaylistIntake& intake() { return *intake_; }
 

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/json.h"
 #include "platform/log.h"
 
 namespace reel {
@@ -13,8 +14,8 @@ PlaylistIntake::PlaylistIntake(MovieOpener open, Sink sink, QObject* parent)
 
 PlaylistIntake::~PlaylistIntake() { delete progress_; }
 
-void PlaylistIntake::add(const QStringList& paths) {
-    if (paths.isEmpty()) return;
+void PlaylistIntake::add(const std::vector<std::string>& paths) {
+    if (paths.empty()) return;
     if (queue_.empty()) {
         total_ = done_ = 0;
         started_.start();
@@ -28,14 +29,14 @@ void PlaylistIntake::add(const QStringList& paths) {
 }
 
 void PlaylistIntake::takeOne() {
-    const QString path = queue_.front();
+    const std::string path = std::move(queue_.front());
     queue_.pop_front();
     ++done_;
-    const EntryOutcome outcome = buildEntry(path.toStdString(), open_);
+    const EntryOutcome outcome = buildEntry(path, open_);
     if (outcome.entry)
         sink_(std::move(*outcome.entry));
     else if (!outcome.wrongExtension)  // a name the playlist never takes is passed over quietly
-        platform::log("skipped " + path.toStdString() + ": " + outcome.skipReason);
+        platform::log("skipped " + jsonString(path) + ": " + outcome.skipReason);
 }
 
 void PlaylistIntake::runSlice() {

@@ -3,9 +3,10 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
-#include <QStringList>
 #include <deque>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "app/playlist_entry.h"
 
@@ -28,7 +29,8 @@ public:
     // Where the progress shows; it blocks only that window while it runs.
     void setProgressParent(QWidget* window) { progressParent_ = window; }
 
-    void add(const QStringList& paths);
+    // Paths are the bytes the file system holds, which need not be UTF-8.
+    void add(const std::vector<std::string>& paths);
     bool busy() const { return !queue_.empty(); }
     void cancel();
     // Adds everything still queued before returning.
@@ -47,7 +49,7 @@ private:
 
     MovieOpener open_;
     Sink sink_;
-    std::deque<QString> queue_;
+    std::deque<std::string> queue_;
     int total_ = 0;
     int done_ = 0;
     bool scheduled_ = false;

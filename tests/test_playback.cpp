@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cstdio>
 
 #include "app/app_controller.h"
 #include "app/interface.h"
@@ -96,6 +97,19 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(c().cNameField->text(), QString("three"), 8000);
         QTRY_VERIFY_WITH_TIMEOUT(!c().viewerWindow->isVisible(), 8000);
         QCOMPARE(c().selectedRow(), 2);
+    }
+
+    void playsAFileWhoseNameIsNotUtf8() {
+        const std::string odd = files_.path().toStdString() + "/odd\xff\nname.mp4";
+        QVERIFY(QFile::copy(clip("plain.mp4", 2), files_.filePath("plain-copy.mp4")));
+        QVERIFY(::rename(files_.filePath("plain-copy.mp4").toUtf8().constData(), odd.c_str()) == 0);
+        const auto removeOdd = qScopeGuard([&] { std::remove(odd.c_str()); });  // QTemporaryDir cannot
+        c().addFiles({odd});
+        c().intake().finish();
+        QCOMPARE(c().objects().size(), 1u);
+        view(0);
+        QTRY_VERIFY_WITH_TIMEOUT(player().position() > 0.5, 8000);
+        QCOMPARE(c().cNameField->text(), QString("odd%1\nname").arg(QChar(QChar::ReplacementCharacter)));
     }
 
     void brokenAndVanishedFilesDoNotStopThePlaylist() {
