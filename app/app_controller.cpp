@@ -25,10 +25,11 @@
 #include "platform/log.h"
 #include "platform/mpv_movie_view.h"
 #include "platform/notification_center.h"
-#include "platform/preferences.h"
+#include "platform/preference_file.h"
 #include "platform/window_levels.h"
 #include "transport/fade_window.h"
 #include "transport/fader.h"
+#include "transport/volume_preference.h"
 #include "ui/full_screen_window.h"
 #include "ui/image_button.h"
 
@@ -120,15 +121,20 @@ void AppController::awakeFromNib() {
         if (view_ && view_->movie() == mov_.get()) mov_.reset();
     });
     readSettings();  // the panel says "No Video" from the start
+
+    // The volume's preference: written off the main thread, at a drag's end, at most twice a second and at
+    // quit.
+    volumePreference_ = std::make_unique<VolumePreference>(
+        VolumePreference::fileStore(std::make_shared<platform::PreferenceFile>(platform::settingsPath())));
+    connect(volumePreference_.get(), &VolumePreference::restored, this,
+            [this](float volume) { setFloatValue(volumeSlider, volume); });
+    connect(volumeSlider, &QSlider::sliderReleased, this,
+            [this] { volumePreference_->dragEnded(floatValue(volumeSlider)); });
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            [this] { volumePreference_->quit(); });
 }
 
-void AppController::applicationDidFinishLaunching() {
-    const auto domain = platform::persistentDomainForName(platform::kPreferenceDomain);
-    if (!domain) return;
-    const auto level = domain->constFind(QStringLiteral("VolumeLevel"));
-    if (level == domain->constEnd()) return;
-    setFloatValue(volumeSlider, level->toFloat());
-}
+void AppController::applicationDidFinishLaunching() { volumePreference_->restore(floatValue(volumeSlider)); }
 
 // ---- Playlist
 
@@ -463,10 +469,7 @@ void AppController::showController() {
 
 void AppController::volumeSlide(QSlider* sender) {
     if (view_) view_->setVolume(floatValue(sender));
-    QVariantMap domain =
-        platform::persistentDomainForName(platform::kPreferenceDomain).value_or(QVariantMap());
-    domain.insert(QStringLiteral("VolumeLevel"), floatValue(volumeSlider));
-    platform::setPersistentDomain(domain, platform::kPreferenceDomain);
+    volumePreference_->changed(floatValue(volumeSlider), volumeSlider->isSliderDown());
 }
 
 void AppController::fadeIn() { mainFades_->fadeIn(); }

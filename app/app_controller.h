@@ -30,6 +30,7 @@ class ImageButton;
 class PlaylistIntake;
 class PlaylistModel;
 class PlaylistTable;
+class VolumePreference;
 
 // The play/pause button's images: what its next press does, normally and pressed.
 extern QIcon pause, bPause, play, bPlay;
@@ -156,6 +157,7 @@ private:
     QString cLength_;
 
     std::unique_ptr<Fader> mainFades_;
+    std::unique_ptr<VolumePreference> volumePreference_;
     std::vector<int> observers_;
     bool settingTimeSlider_ = false;
 };
