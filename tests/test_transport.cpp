@@ -2,6 +2,7 @@
 // that plays nothing: the test moves its clocks and ends its movies.
 
 #include <QLabel>
+#include <QMainWindow>
 #include <QSlider>
 #include <QtTest>
 #include <thread>
@@ -264,6 +265,19 @@ private slots:
         post(FastCommand::Next);  // the rest of the playlist still plays
         QCOMPARE(c().selectedRow(), 1);
         QVERIFY(ui().viewerWindow->isVisible());
+    }
+
+    // Hiding the playlist with nothing else on screen would leave no way back to the player.
+    void thePlaylistStaysWhileNoMovieIsShown() {
+        ui().mainWindow->show();
+        c().showList();  // no movie on screen: refused
+        QVERIFY(ui().mainWindow->isVisible());
+        add({copy("a.mp4")});
+        viewRow(0);
+        c().showList();  // a movie on screen: the playlist fades out
+        QTRY_VERIFY(!ui().mainWindow->isVisible());
+        ui().viewerWindow->fadeOut();  // and comes back when the movie goes
+        QTRY_VERIFY(ui().mainWindow->isVisible());
     }
 
     void fullScreenAcrossAnAdvance() {
