@@ -69,7 +69,7 @@ std::optional<SessionSnapshot> decodeSession(const QByteArray& bytes, QString* w
 
 QString SessionKeeper::defaultFolder() {
     QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    // The base directory specification ignores relative paths.
+    // The XDG base directory rules ignore relative paths.
     if (state.isEmpty() || !QDir::isAbsolutePath(state)) state = QDir::homePath() + "/.local/state";
     return state + "/reel";
 }
