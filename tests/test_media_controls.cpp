@@ -26,6 +26,7 @@
 #include "platform/log.h"
 #include "platform/mpris_service.h"
 #include "platform/preferences.h"
+#include "support/qt_support.h"
 #include "transport/controller_window.h"
 #include "transport/fade_window.h"
 #include "ui/image_button.h"
@@ -137,19 +138,7 @@ class MediaControlsTest : public QObject {
     AppController& c() { return ui_->controller(); }
     const Outlets& outlets() { return c().outlets(); }
 
-    QString clip(const QString& name, int seconds) {
-        const QString path = files_.filePath(name);
-        QProcess ffmpeg;
-        ffmpeg.start("ffmpeg", {"-hide_banner", "-loglevel", "error",
-                                "-nostdin",     "-y",        "-f",
-                                "lavfi",        "-i",        "testsrc2=size=160x120:rate=25",
-                                "-f",           "lavfi",     "-i",
-                                "sine",         "-t",        QString::number(seconds),
-                                "-c:v",         "mpeg4",     "-c:a",
-                                "aac",          path});
-        ffmpeg.waitForFinished(120000);
-        return path;
-    }
+    QString clip(const QString& name, int seconds) { return test::makeClip(files_.filePath(name), seconds); }
     void load() {
         c().openPanelDidEnd(clips_, true);
         c().intake().finish();

@@ -34,10 +34,7 @@ private:
     }
 
     QString clip(const QString& name, double seconds, const QStringList& more = {}) {
-        return make(name,
-                    QStringList{"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-f", "lavfi", "-i",
-                                "sine", "-t", QString::number(seconds), "-c:v", "mpeg4", "-c:a", "aac"} +
-                        more);
+        return test::makeClip(files_.filePath(name), seconds, more);
     }
 
     // Most of the view's area on screen is not black: the test pattern is there.

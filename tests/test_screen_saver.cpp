@@ -18,6 +18,7 @@
 #include "app/playlist_intake.h"
 #include "platform/log.h"
 #include "platform/screen_saver.h"
+#include "support/qt_support.h"
 #include "transport/fade_window.h"
 #include "ui/image_button.h"
 
@@ -90,20 +91,7 @@ class ScreenSaverTest : public QObject {
 
     AppController& c() { return ui_->controller(); }
 
-    QString clip(const QString& name, int seconds) {
-        const QString path = files_.filePath(name);
-        if (QFile::exists(path)) return path;
-        QProcess ffmpeg;
-        ffmpeg.start("ffmpeg", {"-hide_banner", "-loglevel", "error",
-                                "-nostdin",     "-y",        "-f",
-                                "lavfi",        "-i",        "testsrc2=size=160x120:rate=25",
-                                "-f",           "lavfi",     "-i",
-                                "sine",         "-t",        QString::number(seconds),
-                                "-c:v",         "mpeg4",     "-c:a",
-                                "aac",          path});
-        ffmpeg.waitForFinished(120000);
-        return path;
-    }
+    QString clip(const QString& name, int seconds) { return test::makeClip(files_.filePath(name), seconds); }
     void load(const QStringList& files) {
         c().openPanelDidEnd(files, true);
         c().intake().finish();

@@ -22,6 +22,13 @@ QString makeMovie(const QString& path, const QStringList& encode) {
     return path;
 }
 
+QString makeClip(const QString& path, double seconds, const QStringList& more) {
+    return makeMovie(
+        path, QStringList{"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-f", "lavfi", "-i", "sine",
+                          "-t", QString::number(seconds), "-c:v", "mpeg4", "-c:a", "aac"} +
+                  more);
+}
+
 bool expire(QTimer& timer) {
     if (!timer.isActive()) return false;
     if (timer.isSingleShot()) timer.stop();

@@ -23,6 +23,8 @@ namespace reel::test {
 QString media(const QString& name);
 // Encodes the file with ffmpeg's inputs and options as given, unless it is there already.
 QString makeMovie(const QString& path, const QStringList& encode);
+// The suites' everyday clip: 160x120 MPEG-4 picture and AAC sound, of the given length.
+QString makeClip(const QString& path, double seconds, const QStringList& more = {});
 // Does now what the timer does when its time is up; false if it was not running.
 bool expire(QTimer& timer);
 // Steps the running fade to its end; says how many steps it took.
