@@ -487,6 +487,10 @@ void setMediaTiming(MediaRecord& media, std::int64_t scale, std::int64_t duratio
 AVRational frameRate(AVFormatContext* ctx, AVStream* st) {
     AVRational rate = av_guess_frame_rate(ctx, st, nullptr);
     if (rate.num <= 0 || rate.den <= 0) rate = st->r_frame_rate;
+    // An AVI picture stream counts time in frames: its header's scale and rate.
+    if ((rate.num <= 0 || rate.den <= 0) && formatIs(ctx, "avi") &&
+        st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+        rate = av_inv_q(st->time_base);
     if (rate.num <= 0 || rate.den <= 0) return {0, 1};
     return rate;
 }
@@ -596,9 +600,13 @@ bool isMpeg2System(const ByteSource& source) {
 struct Inspection {
     AVFormatContext* ctx;
     const ByteSource& source;
-    bool indexed;  // sizes and counts come from the container's index
+    // Per stream: the bytes its index lists, or -1 where sizes and counts
+    // are estimated from a sample of packets and the stream's headers.
+    std::vector<std::int64_t> indexedBytes;
     std::vector<StreamSample> samples;
     std::vector<double> seconds;  // per stream
+
+    bool indexed(unsigned index) const { return indexedBytes[index] >= 0; }
 };
 
 std::int64_t indexedBytes(AVStream* st) {
@@ -610,15 +618,45 @@ std::int64_t indexedBytes(AVStream* st) {
     return total;
 }
 
+// What each stream's index tells, where it can be believed. An AVI cut short
+// loses its index with its end, and FFmpeg stops building a QuickTime index at
+// the first sample that claims more than a gigabyte: an index that lists
+// nothing, or more bytes than the file holds, is no measure of the stream.
+std::vector<std::int64_t> believableIndexes(AVFormatContext* ctx, std::int64_t fileSize) {
+    std::vector<std::int64_t> bytes(ctx->nb_streams, -1);
+    if (!indexedFormat(ctx->iformat)) return bytes;
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        AVStream* st = ctx->streams[i];
+        if (avformat_index_get_entries_count(st) == 0) continue;
+        const std::int64_t listed = indexedBytes(st);
+        if (listed <= fileSize) bytes[i] = listed;
+    }
+    return bytes;
+}
+
 std::int64_t estimatedBytes(const Inspection& in, unsigned index) {
-    std::int64_t sampled = 0;
-    for (const StreamSample& s : in.samples) sampled += s.bytes;
+    // What the believable indexes list is theirs; the rest of the file is shared out.
+    std::int64_t rest = in.source.size, sampled = 0;
+    int unmeasured = 0;
+    for (unsigned i = 0; i < in.ctx->nb_streams; ++i) {
+        if (in.indexed(i)) {
+            rest -= in.indexedBytes[i];
+        } else {
+            sampled += in.samples[i].bytes;
+            unmeasured += isMedia(in.ctx->streams[i]) && in.samples[i].bytes == 0;
+        }
+    }
+    rest = std::max<std::int64_t>(rest, 0);
     if (sampled > 0 && in.samples[index].bytes > 0)
-        return std::int64_t(double(in.source.size) * double(in.samples[index].bytes) / double(sampled));
+        return std::int64_t(double(rest) * double(in.samples[index].bytes) / double(sampled));
     const std::int64_t bitRate = in.ctx->streams[index]->codecpar->bit_rate;
     // A header's bit rate and length can be anything; no track holds more than the file.
     if (bitRate > 0 && positive(in.seconds[index]))
         return std::min(in.source.size, clampTo<std::int64_t>(double(bitRate) * in.seconds[index] / 8));
+    // A stream of an indexed container that the sample missed, whose index is
+    // gone and whose header gives no bit rate, still holds something: its
+    // share of what nothing else claims.
+    if (indexedFormat(in.ctx->iformat)) return std::max<std::int64_t>(1, rest / std::max(1, unmeasured));
     return 0;
 }
 
@@ -640,10 +678,9 @@ TrackRecord makeTrack(Inspection& in, unsigned index) {
               : std::vector<OSType>{AudioMediaCharacteristic};
     media.handlerCreatorName = handlerName(video ? codecWord(par->codec_id) : "Sound");
 
-    const int indexCount = avformat_index_get_entries_count(st);
-    if (in.indexed && indexCount > 0) {
-        track.dataSize = indexedBytes(st);
-        media.sampleCount = long(st->nb_frames > 0 ? st->nb_frames : indexCount);
+    if (in.indexed(index)) {
+        track.dataSize = in.indexedBytes[index];
+        media.sampleCount = long(st->nb_frames > 0 ? st->nb_frames : avformat_index_get_entries_count(st));
     } else {
         track.dataSize = estimatedBytes(in, index);
         const StreamSample& s = in.samples[index];
@@ -653,7 +690,7 @@ TrackRecord makeTrack(Inspection& in, unsigned index) {
     }
 
     const AVRational rate = frameRate(in.ctx, st);
-    const bool knownDuration = st->duration != AV_NOPTS_VALUE && st->duration > 0 && in.indexed;
+    const bool knownDuration = st->duration != AV_NOPTS_VALUE && st->duration > 0 && in.indexed(index);
     if (knownDuration) {
         setMediaTiming(media, st->time_base.den, st->duration * st->time_base.num);
     } else if (video && rate.num > 0) {
@@ -796,7 +833,6 @@ OpenedMovie describe(ByteSource& source, const std::string& name) {
     AVFormatContext* ctx = demuxer->get();
 
     const bool mpeg = formatIs(ctx, "mpeg") || formatIs(ctx, "mpegvideo");
-    const bool indexed = indexedFormat(ctx->iformat);
     bool probe = (ctx->ctx_flags & AVFMTCTX_NOHEADER) || ctx->nb_streams == 0;
     for (unsigned i = 0; i < ctx->nb_streams && !probe; ++i) {
         sizeFromExtradata(ctx->streams[i]);
@@ -809,17 +845,31 @@ OpenedMovie describe(ByteSource& source, const std::string& name) {
     }
     if (source.expired()) return tooSlow();
 
-    Inspection in{ctx, source, indexed, {}, {}};
-    in.samples = indexed ? std::vector<StreamSample>(ctx->nb_streams) : samplePackets(ctx, source);
+    Inspection in{ctx, source, believableIndexes(ctx, source.size), {}, {}};
+    bool measured = true;
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) measured = measured && in.indexed(i);
+    in.samples = measured ? std::vector<StreamSample>(ctx->nb_streams) : samplePackets(ctx, source);
     if (source.expired()) return tooSlow();
 
+    // A stream is described when its headers are whole. MPEG demuxers take
+    // any start code for a stream, in whatever bytes follow a damaged start,
+    // so there a picture needs its frame rate too, which every real MPEG
+    // sequence header carries.
+    const auto usable = [&](unsigned i) {
+        AVStream* st = ctx->streams[i];
+        if (!isMedia(st) || incomplete(st)) return false;
+        return !mpeg || st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || frameRate(ctx, st).num > 0;
+    };
     in.seconds = streamSeconds(ctx);
     int videoIndex = -1;
+    bool anyUsable = false;
     for (unsigned i = 0; i < ctx->nb_streams; ++i) {
-        if (videoIndex < 0 && isMedia(ctx->streams[i]) &&
-            ctx->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+        if (!usable(i)) continue;
+        anyUsable = true;
+        if (videoIndex < 0 && ctx->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
             videoIndex = int(i);
     }
+    if (!anyUsable) return failure("no audio or video in it");
     if (formatIs(ctx, "mpegvideo") && videoIndex >= 0) {
         // The sequence header's bit rate is a ceiling, so FFmpeg's estimate can be far short.
         const double length = elementaryLength(source, frameRate(ctx, ctx->streams[videoIndex]));
@@ -830,15 +880,14 @@ OpenedMovie describe(ByteSource& source, const std::string& name) {
     movie->timeScale = kMovieTimeScale;
     double movieSeconds = 0;
     for (unsigned i = 0; i < ctx->nb_streams; ++i) {
-        if (isMedia(ctx->streams[i]) && !incomplete(ctx->streams[i]))
-            movieSeconds = std::max(movieSeconds, in.seconds[i]);
+        if (usable(i)) movieSeconds = std::max(movieSeconds, in.seconds[i]);
     }
     if (mpeg) movie->tracks.push_back(makeMuxedTrack(in, videoIndex, movieSeconds));
 
     int width = 0, height = 0;
     for (unsigned i = 0; i < ctx->nb_streams; ++i) {
         AVStream* st = ctx->streams[i];
-        if (!isMedia(st) || incomplete(st)) continue;
+        if (!usable(i)) continue;
         movie->tracks.push_back(makeTrack(in, i));
         if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || !movie->tracks.back().enabled) continue;
         // The picture as it is shown: stored width stretched by the pixel aspect.

@@ -448,3 +448,92 @@ TEST_F(Hostile, ImpossibleLengthAndSampleRateStayInRange) {
     EXPECT_GT(GetMediaDuration(GetTrackMedia(sound)), 0) << "an overflowed length came out as nothing";
     EXPECT_TRUE(buildEntry(file, fileOpener()).entry);
 }
+
+namespace {
+
+// The video track's sample-size table (every track's when not videoOnly)
+// made to claim a first sample of over a gigabyte, as a constant size or as its first entry.
+std::string withHugeSample(std::string mp4, bool videoOnly, bool constant) {
+    std::size_t at = videoOnly ? mp4.find("vide", mp4.find("moov")) : 0;
+    for (at = mp4.find("stsz", at); at != std::string::npos; at = mp4.find("stsz", at + 4)) {
+        mp4.replace(at + (constant ? 8 : 16), 4, u32(0x40000001));
+        if (videoOnly) break;
+    }
+    return mp4;
+}
+
+}  // namespace
+
+// An interrupted download keeps an AVI's headers but not the index at its end;
+// a sample-size table can claim more than FFmpeg builds an index for. The
+// stream headers and the packets still say what the movie is.
+TEST_F(Hostile, MoviesWhoseIndexIsGoneAreDescribedFromTheirStreams) {
+    const auto cutShort = [](const std::string& bytes) { return bytes.substr(0, bytes.size() - 12000); };
+    const struct {
+        const char* what;
+        const char* source;
+        std::string bytes;
+        const char* name;
+    } cases[] = {
+        {"AVI without its end", "dx50_mp3.avi", cutShort(slurp(mediaPath("dx50_mp3.avi"))), "cut.avi"},
+        {"AVI with AC-3, without its end", "xvid_ac3.avi", cutShort(slurp(mediaPath("xvid_ac3.avi"))),
+         "cut.avi"},
+        {"AVI at 15 fps, without its end", "div3_pcm_mono.avi",
+         cutShort(slurp(mediaPath("div3_pcm_mono.avi"))), "cut.avi"},
+        {"H.264 whose first picture claims a gigabyte", "h264_aac_23976.mp4",
+         withHugeSample(slurp(mediaPath("h264_aac_23976.mp4")), true, false), "claims.mp4"},
+        {"H.264 whose pictures all claim a gigabyte", "h264_aac_23976.mp4",
+         withHugeSample(slurp(mediaPath("h264_aac_23976.mp4")), true, true), "claims.mp4"},
+        {"every track's samples claim a gigabyte", "h264_aac_23976.mp4",
+         withHugeSample(slurp(mediaPath("h264_aac_23976.mp4")), false, true), "claims.mp4"},
+        {"Motion JPEG whose first picture claims a gigabyte", "mjpeg_ima4_2997.mov",
+         withHugeSample(slurp(mediaPath("mjpeg_ima4_2997.mov")), true, false), "claims.mov"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const EntryOutcome whole = buildEntry(mediaPath(c.source), fileOpener());
+        ASSERT_TRUE(whole.entry) << whole.skipReason;
+        spit(path(c.name), c.bytes);
+        const Timed run = describeTimed(path(c.name));
+        EXPECT_LT(run.took, platform::kDescribeDeadline);
+        ASSERT_TRUE(run.outcome.entry) << run.outcome.skipReason;
+        const EntryRecord& e = *run.outcome.entry;
+        EXPECT_EQ(e.type, whole.entry->type);
+        EXPECT_EQ(e.rate, whole.entry->rate);
+        EXPECT_EQ(e.standard, whole.entry->standard);
+        EXPECT_EQ(e.audioType, whole.entry->audioType);
+        EXPECT_EQ(e.size, whole.entry->size);
+        EXPECT_NE(e.seconds, "0");
+    }
+}
+
+// The start of a DVD file followed by a whole MP4: the MPEG demuxer finds
+// start codes in the MP4's bytes and makes streams of them, none with whole
+// headers. Such a file is skipped, under either MPEG extension.
+TEST_F(Hostile, MpegWithNoWholeStreamIsSkipped) {
+    const std::string vobStart = slurp(mediaPath("pal_ac3.vob")).substr(0, 188);
+    const std::string programStart = slurp(mediaPath("mpeg2_program.mpg")).substr(0, 188);
+    const struct {
+        const std::string& start;
+        const char* rest;
+    } cases[] = {
+        {vobStart, "exact24.mp4"},        {vobStart, "long_3700s.mp4"},  {vobStart, "audio_only.mp4"},
+        {programStart, "sixch.mov"},      {programStart, "exact24.mp4"}, {programStart, "mpeg4_mp3.mp4"},
+        {programStart, "long_3700s.mp4"},
+    };
+    for (const auto& c : cases) {
+        for (const char* ext : {"mpg", "vob"}) {
+            SCOPED_TRACE(std::string(c.rest) + " as ." + ext + (&c.start == &vobStart ? " after a VOB" : ""));
+            const std::string file = path(std::string("mixed.") + ext);
+            spit(file, c.start + slurp(mediaPath(c.rest)));
+            const Timed run = describeTimed(file);
+            EXPECT_LT(run.took, platform::kDescribeDeadline);
+            if (run.outcome.entry) {
+                ADD_FAILURE() << "described: rate " << run.outcome.entry->rate << ", type "
+                              << run.outcome.entry->type;
+                continue;
+            }
+            EXPECT_EQ(run.outcome.skipReason, "no audio or video in it");
+        }
+    }
+}
