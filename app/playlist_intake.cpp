@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QTimer>
 
 #include "platform/log.h"
@@ -126,7 +127,15 @@ void PlaylistIntake::updateProgress() {
         return;
     }
     if (!progress_ && started_.elapsed() >= kProgressAfterMilliseconds) {
-        progress_ = new QProgressDialog(tr("Adding movies…"), tr("Cancel"), 0, total_, progressParent_);
+        progress_ = new QProgressDialog(tr("Adding movies…"), QString(), 0, total_, progressParent_);
+        // Return and Space would press a default or focused Cancel while the
+        // user types on, thinking the dialog is not there: only a click on
+        // it, or Escape, stops an add.
+        auto* cancelButton = new QPushButton(tr("Cancel"), progress_);
+        cancelButton->setAutoDefault(false);
+        cancelButton->setDefault(false);
+        cancelButton->setFocusPolicy(Qt::NoFocus);
+        progress_->setCancelButton(cancelButton);
         progress_->setWindowModality(progressParent_ ? Qt::WindowModal : Qt::ApplicationModal);
         progress_->setMinimumDuration(0);
         progress_->setAutoReset(false);
@@ -140,6 +149,9 @@ void PlaylistIntake::updateProgress() {
 }
 
 void PlaylistIntake::cancel() {
+    if (!queue_.empty())
+        platform::log("adding cancelled: " + std::to_string(queue_.size()) + " of " + std::to_string(total_) +
+                      " files left out");
     queue_.clear();
     updateProgress();
 }

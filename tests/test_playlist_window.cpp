@@ -201,6 +201,54 @@ private slots:
         QCoreApplication::processEvents();  // a slice still scheduled adds nothing
         QCOMPARE(added, kept);
     }
+
+    // Return and Space reach the progress dialog as a user types them: at its
+    // focused control. Neither may stop the add; Escape does, and says so.
+    void onlyEscapeOrAClickCancelsAnAdd() {
+        const MovieOpener slow = [](const std::string&, std::string*) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            return std::make_unique<CLMovie>(fake::movie({fake::video({})}));
+        };
+        QStringList log;
+        platform::setLogSink(
+            [&](std::string_view line) { log << QString::fromUtf8(line.data(), line.size()); });
+        int added = 0;
+        QWidget window;
+        window.show();
+        PlaylistIntake intake(slow, [&](EntryRecord) { ++added; });
+        intake.setProgressParent(&window);
+        QStringList paths;
+        for (int i = 0; i < 600; ++i) paths << QString("/m/%1.mov").arg(i);
+        const auto press = [&](Qt::Key key) {
+            auto* dialog = window.findChild<QProgressDialog*>();
+            QVERIFY(dialog);
+            dialog->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            QWidget* focused = QApplication::focusWidget();
+            QTest::keyClick(focused && dialog->isAncestorOf(focused) ? focused : dialog, key);
+        };
+
+        intake.add(paths);
+        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QProgressDialog*>() != nullptr, 2000);
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space, Qt::Key_Enter, Qt::Key_Return, Qt::Key_Space}) {
+            press(key);
+            QVERIFY2(intake.busy(), "a key stopped the add");
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!intake.busy(), 20000);
+        QCOMPARE(added, 600);
+        QVERIFY2(log.filter("left out").isEmpty(), qPrintable(log.join('\n')));
+
+        added = 0;
+        intake.add(paths);
+        QTRY_VERIFY_WITH_TIMEOUT(window.findChild<QProgressDialog*>() != nullptr, 2000);
+        press(Qt::Key_Escape);
+        QTRY_VERIFY(!intake.busy());
+        QVERIFY2(added > 0 && added < 600, qPrintable(QString::number(added)));
+        const QStringList said = log.filter("left out");
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].contains(QString("%1 of 600").arg(600 - added)), qPrintable(said[0]));
+        platform::setLogSink({});
+    }
 };
 
 QTEST_MAIN(PlaylistWindowTest)
