@@ -11,9 +11,11 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
 #include <cmath>
 
+#include "app/json.h"
 #include "app/playlist_intake.h"
 #include "app/playlist_model.h"
 #include "app/playlist_table.h"
@@ -23,6 +25,7 @@
 #include "media/playlist_file.h"
 #include "media/subtitle_finder.h"
 #include "media/track_choice.h"
+#include "platform/file_names.h"
 #include "platform/images.h"
 #include "platform/log.h"
 #include "platform/mpv_movie_view.h"
@@ -46,7 +49,7 @@ constexpr QSize kNoPictureSize{480, 270};
 const QStringList kOpenPanelTypes = {"avi", "mpg", "mpeg", "mov", "mpv", "mp4", "vob", "dv"};
 
 QString fileTitle(const std::string& path) {
-    return QFileInfo(QString::fromStdString(path)).completeBaseName();
+    return QFileInfo(platform::displayText(path)).completeBaseName();
 }
 
 QString playlistFilter() {
@@ -85,7 +88,8 @@ void AppController::awakeFromNib() {
     intake_ = std::make_unique<PlaylistIntake>(fileOpener(),
                                                [this](EntryRecord entry) { appendEntry(std::move(entry)); });
     intake_->setProgressParent(ui_.mainWindow);
-    connect(model_, &PlaylistModel::filesDropped, intake_.get(), &PlaylistIntake::add);
+    connect(model_, &PlaylistModel::filesDropped, intake_.get(),
+            qOverload<const std::vector<std::string>&>(&PlaylistIntake::add));
     connect(model_, &PlaylistModel::rowsDropped, this, &AppController::moveEntries);
 
     connect(ui_.tableView, &PlaylistTable::clickedAnywhere, this, &AppController::tableClicked);
@@ -139,7 +143,12 @@ void AppController::addItem() {
     panel->setWindowModality(Qt::WindowModal);
     panel->setAttribute(Qt::WA_DeleteOnClose);
     connect(panel, &QFileDialog::finished, this, [this, panel](int result) {
-        openPanelDidEnd(panel->selectedFiles(), result == QDialog::Accepted);
+        // As URLs, which keep names that are not UTF-8 (where the dialog lists them) as bytes.
+        std::vector<std::string> chosen;
+        for (const QUrl& url : panel->selectedUrls()) {
+            if (auto path = platform::localPath(url)) chosen.push_back(std::move(*path));
+        }
+        openPanelDidEnd(chosen, result == QDialog::Accepted);
     });
     panel->open();
 }
@@ -148,9 +157,19 @@ void AppController::openPanelDidEnd(const QStringList& filenames, bool accepted)
     if (accepted) intake_->add(filenames);
 }
 
+void AppController::openPanelDidEnd(const std::vector<std::string>& paths, bool accepted) {
+    if (accepted) intake_->add(paths);
+}
+
 void AppController::addFiles(const QStringList& paths) {
-    QStringList absolute;
-    for (const QString& path : paths) absolute << QFileInfo(path).absoluteFilePath();
+    std::vector<std::string> bytes;
+    for (const QString& path : paths) bytes.push_back(path.toStdString());
+    addFiles(bytes);
+}
+
+void AppController::addFiles(const std::vector<std::string>& paths) {
+    std::vector<std::string> absolute;
+    for (const std::string& path : paths) absolute.push_back(platform::absolutePath(path));
     intake_->add(absolute);
 }
 
@@ -182,7 +201,7 @@ void AppController::openPlaylistFile(const QString& path) {
     intake_->cancel();
     model_->replaceAll([&] { objects_.clear(); });
     showSelectedEntryInfo();
-    intake_->add({QFileInfo(path).absoluteFilePath()});
+    intake_->add(QStringList{QFileInfo(path).absoluteFilePath()});
 }
 
 void AppController::savePlaylistAs() {
@@ -219,7 +238,7 @@ bool AppController::savePlaylistFile(const QString& path) {
 
 bool AppController::reviveEntry(int row) {
     EntryRecord& entry = objects_[std::size_t(row)];
-    const QString path = QString::fromStdString(entry.name);
+    const QString path = platform::displayText(entry.name);
     if (path.contains(QStringLiteral("://")) || !QFileInfo::exists(path)) return false;
     EntryOutcome outcome = buildEntry(entry.name, intake_->opener());
     if (!outcome.entry) return false;
@@ -374,7 +393,7 @@ void AppController::viewItem() {
     std::string whyNot;
     std::unique_ptr<CLMovie> opened = CLMovie::initWithURL(entry.name, true, &whyNot);
     if (!opened) {
-        platform::log("cannot view " + entry.name + ": " + whyNot);
+        platform::log("cannot view " + jsonString(entry.name) + ": " + whyNot);
         if (view_) view_->setMovie(nullptr);
         ui_.viewerWindow->hide();
         emit stateChanged();
@@ -400,7 +419,7 @@ void AppController::viewItem() {
     viewer->setAspectRatio(QSizeF(picture));
     tracks_->prepare(view, entry.name);
     view.setMovie(mov_->sharedRecord());
-    viewer->setWindowTitle(QFileInfo(QString::fromStdString(entry.name)).fileName());
+    viewer->setWindowTitle(QFileInfo(platform::displayText(entry.name)).fileName());
     if (const QScreen* screen = viewer->screen()) {
         QRect frame = viewer->frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

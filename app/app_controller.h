@@ -85,8 +85,11 @@ public:
     // Playlist
     void addItem();
     void openPanelDidEnd(const QStringList& filenames, bool accepted);
+    void openPanelDidEnd(const std::vector<std::string>& paths, bool accepted);
     void removeItem();
-    // Files named at start-up or otherwise handed over: added in order.
+    // Files named at start-up (as the bytes given) or otherwise handed over: added in order.
+    void addFiles(const std::vector<std::string>& paths);
+    // The same for names as text, whose bytes are their UTF-8.
     void addFiles(const QStringList& paths);
     const std::vector<EntryRecord>& objects() const { return objects_; }
     PlaylistIntake& intake() { return *intake_; }

@@ -66,7 +66,8 @@ int describeFiles(const std::vector<std::string>& paths, const DescribeOptions& 
                          outcome.skipReason.c_str());
         }
         if (options.timing)
-            std::fprintf(stderr, "timing %lld %s\n", static_cast<long long>(micros), path.c_str());
+            std::fprintf(stderr, "timing %lld %s\n", static_cast<long long>(micros),
+                         jsonString(path).c_str());
     }
     std::fflush(stdout);
     return status;

@@ -8,7 +8,7 @@
 namespace reel {
 
 struct DescribeOptions {
-    bool timing = false;   // a "timing <microseconds> <path>" line per file on stderr
+    bool timing = false;   // a "timing <microseconds> <path as a JSON string>" line per file on stderr
     bool verbose = false;  // keep the diagnostic log
     bool tracks = false;   // a "tracks" array after the nine keys, subtitle files beside the movie included
 };

@@ -179,7 +179,7 @@ public:
 
 }  // namespace
 
-int runApplication(int& argc, char** argv, const QStringList& files) {
+int runApplication(int& argc, char** argv, const std::vector<std::string>& files) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Reel"));
     QApplication::setApplicationVersion(QStringLiteral(REEL_VERSION));

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QStringList>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/movie_view.h"
 
@@ -40,6 +41,6 @@ private:
 
 // The desktop player: loads the interface, shows the playlist, adds the files
 // named on the command line, and runs until the user quits.
-int runApplication(int& argc, char** argv, const QStringList& files);
+int runApplication(int& argc, char** argv, const std::vector<std::string>& files);
 
 }  // namespace reel

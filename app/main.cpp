@@ -3,8 +3,6 @@
 #include <string>
 #include <vector>
 
-#include <QStringList>
-
 #include "app/describe_command.h"
 #include "app/interface.h"
 
@@ -22,7 +20,7 @@ void printUsage(std::FILE* out) {
         "               be described are named on stderr and make the exit status 1\n"
         "  --tracks     with --describe, add a 'tracks' array: sound and subtitle tracks,\n"
         "               subtitle files found beside the movie included\n"
-        "  --timing     with --describe, a line 'timing MICROSECONDS FILE' per file on stderr\n"
+        "  --timing     with --describe, a line 'timing MICROSECONDS \"FILE\"' per file on stderr\n"
         "  --verbose    with --describe, keep the diagnostic log on stderr\n",
         out);
 }
@@ -62,7 +60,6 @@ int main(int argc, char** argv) {
     }
     if (describe) return reel::describeFiles(files, options, reel::fileOpener());
 
-    QStringList movies;
-    for (const std::string& file : files) movies << QString::fromLocal8Bit(file.c_str());
-    return reel::runApplication(argc, argv, movies);
+    // Names go on as the bytes given: not every name a file system holds is text.
+    return reel::runApplication(argc, argv, files);
 }

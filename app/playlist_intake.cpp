@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/json.h"
 #include "platform/log.h"
 
 namespace reel {
@@ -14,15 +15,22 @@ PlaylistIntake::PlaylistIntake(MovieOpener open, Sink sink, QObject* parent)
 
 PlaylistIntake::~PlaylistIntake() { delete progress_; }
 
-void PlaylistIntake::add(const QStringList& paths) {
-    if (paths.isEmpty()) return;
+void PlaylistIntake::add(const std::vector<std::string>& paths) {
+    if (paths.empty()) return;
     if (queue_.empty()) {
         total_ = done_ = 0;
         started_.start();
     }
-    for (const QString& path : paths) queue_.push_back({path, std::nullopt, nullptr});
+    for (const std::string& path : paths) queue_.push_back({path, std::nullopt, nullptr});
     total_ += int(paths.size());
     schedule();
+}
+
+void PlaylistIntake::add(const QStringList& paths) {
+    std::vector<std::string> bytes;
+    bytes.reserve(std::size_t(paths.size()));
+    for (const QString& path : paths) bytes.push_back(path.toStdString());
+    add(bytes);
 }
 
 void PlaylistIntake::addLines(const std::vector<PlaylistLine>& lines) {
@@ -31,7 +39,7 @@ void PlaylistIntake::addLines(const std::vector<PlaylistLine>& lines) {
         total_ = done_ = 0;
         started_.start();
     }
-    for (const PlaylistLine& line : lines) queue_.push_back({line.location, line, nullptr});
+    for (const PlaylistLine& line : lines) queue_.push_back({line.location.toStdString(), line, nullptr});
     total_ += int(lines.size());
     schedule();
 }
@@ -47,35 +55,36 @@ void PlaylistIntake::takeOne() {
     const Item item = std::move(queue_.front());
     queue_.pop_front();
     ++done_;
-    const bool url = item.path.contains(QStringLiteral("://"));
-    if (!url && isPlaylistPath(item.path)) return openPlaylist(item);
+    const bool url = item.path.find("://") != std::string::npos;
+    if (!url && isPlaylistPath(QString::fromStdString(item.path))) return openPlaylist(item);
     if (item.line) return takeLine(item);
-    const EntryOutcome outcome = buildEntry(item.path.toStdString(), open_);
+    const EntryOutcome outcome = buildEntry(item.path, open_);
     if (outcome.entry)
         sink_(std::move(*outcome.entry));
     else if (!outcome.wrongExtension)  // a name the playlist never takes is passed over quietly
-        platform::log("skipped " + item.path.toStdString() + ": " + outcome.skipReason);
+        platform::log("skipped " + jsonString(item.path) + ": " + outcome.skipReason);
 }
 
 void PlaylistIntake::keepUnviewable(const Item& item, const std::string& problem) {
     const PlaylistLine& line = *item.line;
-    sink_(unviewableEntry(item.path.toStdString(), line.title.toStdString(), line.seconds, problem));
+    sink_(unviewableEntry(item.path, line.title.toStdString(), line.seconds, problem));
 }
 
 void PlaylistIntake::takeLine(const Item& item) {
     // Files that are not there are told apart cheaply, before anything opens them.
-    if (item.path.contains(QStringLiteral("://"))) return keepUnviewable(item, "not a local file");
-    if (item.path.size() > kLongestFileName) return keepUnviewable(item, "name too long");
-    if (!QFileInfo::exists(item.path)) return keepUnviewable(item, "File not found");
-    EntryOutcome outcome = buildEntry(item.path.toStdString(), open_);
+    if (item.path.find("://") != std::string::npos) return keepUnviewable(item, "not a local file");
+    if (item.path.size() > std::size_t(kLongestFileName)) return keepUnviewable(item, "name too long");
+    if (!QFileInfo::exists(QString::fromStdString(item.path))) return keepUnviewable(item, "File not found");
+    EntryOutcome outcome = buildEntry(item.path, open_);
     if (!outcome.entry) return keepUnviewable(item, outcome.skipReason);
     outcome.entry->title = item.line->title.toStdString();
     sink_(std::move(*outcome.entry));
 }
 
 void PlaylistIntake::openPlaylist(const Item& item) {
-    const std::string name = item.path.toStdString();
-    const QString canonical = QFileInfo(item.path).canonicalFilePath();
+    const std::string name = jsonString(item.path);
+    const QString text = QString::fromStdString(item.path);
+    const QString canonical = QFileInfo(text).canonicalFilePath();
     const auto refuse = [&](const std::string& problem) {
         platform::log("playlist " + name + ": " + problem);
         if (item.line) keepUnviewable(item, problem);
@@ -87,7 +96,7 @@ void PlaylistIntake::openPlaylist(const Item& item) {
     if (item.through && item.through->size() >= kDeepestNesting)
         return refuse("playlists nested more than " + std::to_string(kDeepestNesting) + " deep; not opened");
 
-    const PlaylistContents contents = readPlaylistFile(item.path);
+    const PlaylistContents contents = readPlaylistFile(text);
     for (const QString& problem : contents.problems)
         platform::log("playlist " + name + ": " + problem.toStdString());
     if (!contents.readable) {
@@ -99,12 +108,13 @@ void PlaylistIntake::openPlaylist(const Item& item) {
     through->append(canonical);
     std::vector<Item> lines;
     lines.reserve(contents.lines.size());
-    for (const PlaylistLine& line : contents.lines) lines.push_back({line.location, line, through});
+    for (const PlaylistLine& line : contents.lines)
+        lines.push_back({line.location.toStdString(), line, through});
     // In the playlist's place, ahead of what was queued after it.
     queue_.insert(queue_.begin(), std::make_move_iterator(lines.begin()),
                   std::make_move_iterator(lines.end()));
     total_ += int(lines.size());
-    emit playlistOpened(QFileInfo(item.path).absoluteFilePath());
+    emit playlistOpened(QFileInfo(text).absoluteFilePath());
 }
 
 void PlaylistIntake::runSlice() {

@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "app/playlist_entry.h"
 #include "media/playlist_file.h"
@@ -35,6 +37,9 @@ public:
 
     const MovieOpener& opener() const { return open_; }
 
+    // Paths are the bytes the file system holds, which need not be UTF-8.
+    void add(const std::vector<std::string>& paths);
+    // Names as text (a dialog's, a test's): the file system's bytes are their UTF-8.
     void add(const QStringList& paths);
     // Lines of a playlist the caller has read, kept whether or not they can be viewed.
     void addLines(const std::vector<PlaylistLine>& lines);
@@ -55,7 +60,7 @@ signals:
 
 private:
     struct Item {
-        QString path;
+        std::string path;
         // Set for a line of a playlist file.
         std::optional<PlaylistLine> line;
         // The playlists the line came through, outermost first, by their canonical paths.

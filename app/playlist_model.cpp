@@ -8,25 +8,26 @@
 #include <QUrl>
 
 #include "media/playlist_file.h"
+#include "platform/file_names.h"
 
 namespace reel {
 
-QStringList draggedFiles(const QMimeData* dragged) {
-    QStringList files;
+std::vector<std::string> draggedFiles(const QMimeData* dragged) {
+    std::vector<std::string> files;
     if (!dragged || !dragged->hasUrls()) return files;
     for (const QUrl& url : dragged->urls()) {
-        if (url.isLocalFile()) files << url.toLocalFile();
+        if (auto path = platform::localPath(url)) files.push_back(std::move(*path));
     }
     return files;
 }
 
 DragOperation validateDrop(const QMimeData* dragged) {
-    const QStringList files = draggedFiles(dragged);
-    if (files.isEmpty()) return DragOperation::None;
+    const std::vector<std::string> files = draggedFiles(dragged);
+    if (files.empty()) return DragOperation::None;
     // Only the first file is looked at: a drag is taken or refused whole.
-    const std::string ext = upperExtension(files.first().toStdString());
+    const std::string ext = upperExtension(files.front());
     // The drag check lets one more through than the playlist takes: disc images.
-    const bool playlist = isPlaylistPath(files.first());
+    const bool playlist = isPlaylistPath(platform::displayText(files.front()));
     return isAcceptedExtension(ext) || ext == "BIN" || playlist ? DragOperation::Link : DragOperation::None;
 }
 
@@ -44,13 +45,13 @@ QVariant PlaylistModel::data(const QModelIndex& index, int role) const {
     const EntryRecord& entry = entries_[std::size_t(index.row())];
     switch (role) {
         case Qt::DisplayRole:
-            return QString::fromStdString(entry.name);
+            return platform::displayText(entry.name);
         case Qt::AccessibleTextRole:
             // A screen reader names the row by its file, not the whole path.
-            return QFileInfo(QString::fromStdString(entry.name)).fileName();
+            return QFileInfo(platform::displayText(entry.name)).fileName();
         case Qt::ToolTipRole:
-            return entry.problem.empty() ? QString::fromStdString(entry.name)
-                                         : QString::fromStdString(entry.name + "\n" + entry.problem);
+            return entry.problem.empty() ? platform::displayText(entry.name)
+                                         : platform::displayText(entry.name + "\n" + entry.problem);
         case Qt::ForegroundRole:
             // An entry that cannot be viewed is greyed, as disabled text is.
             if (entry.problem.empty()) return {};
@@ -117,8 +118,8 @@ bool PlaylistModel::dropMimeData(const QMimeData* data, Qt::DropAction, int row,
         // Not a move for the view to finish by removing rows: the order is already changed.
         return false;
     }
-    const QStringList files = draggedFiles(data);
-    if (files.isEmpty()) return false;
+    const std::vector<std::string> files = draggedFiles(data);
+    if (files.empty()) return false;
     emit filesDropped(files);
     return true;
 }

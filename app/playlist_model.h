@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "app/playlist_entry.h"
@@ -15,7 +16,7 @@ namespace reel {
 enum class DragOperation : unsigned { None = 0, Link = 2 };
 
 // The local files a drag carries, in its order; other URLs are not files.
-QStringList draggedFiles(const QMimeData* dragged);
+std::vector<std::string> draggedFiles(const QMimeData* dragged);
 // The type that carries rows dragged within the table; nothing outside it reads it.
 inline constexpr const char* kRowsMimeType = "application/x-reel-playlist-rows";
 // Whether the table takes a drag: its first file decides for all of it.
@@ -55,7 +56,7 @@ public:
 
 signals:
     // Files dropped on the table, in the drag's order; always appended.
-    void filesDropped(const QStringList& files);
+    void filesDropped(const std::vector<std::string>& files);
     // Rows of this table dragged within it, to go before destination (the row count: at the end).
     void rowsDropped(const std::vector<int>& rows, int destination);
 

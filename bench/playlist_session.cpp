@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     ui.playlistWindow().show();
     QApplication::processEvents();
     reel::AppController& controller = ui.controller();
-    controller.addFiles(files);  // also warms the file cache
+    controller.intake().add(files);  // also warms the file cache
     waitForIntake(controller);
 
     for (const char* name : {"bench.m3u8", "bench.xspf", "bench.pls"}) {

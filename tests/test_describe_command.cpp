@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -115,4 +117,27 @@ TEST(DescribeCommand, TracksOnlyWhenAskedAndWithTheFilesBesideTheMovie) {
         std::string::npos)
         << tracks.out;
     std::system(("rm -rf '" + folder + "'").c_str());
+}
+
+TEST(DescribeCommand, TimingLinesWriteNamesAsTheRecordsDo) {
+    // A stray byte, a line break and a terminal escape in one name.
+    const std::string odd = testing::TempDir() + "odd\xff\nname \x1b[31m.mp4";
+    reel::test::spit(odd, slurp(mediaPath("mpeg4_mp3.mp4")));
+    const Result run = runReel({"--describe", "--timing", odd, mediaPath("empty.mov")});
+    std::remove(odd.c_str());
+    EXPECT_EQ(run.status, 1);
+    const std::string escaped = "odd\\udcff\\u000aname \\u001b[31m.mp4\"";
+    EXPECT_EQ(countLines(run.out), 1) << run.out;
+    EXPECT_NE(run.out.find(escaped), std::string::npos) << run.out;
+    // A skipped line and two timing lines, each name whole on its line.
+    std::vector<std::string> timings;
+    std::istringstream lines(run.err);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("timing ", 0) == 0) timings.push_back(line);
+    }
+    EXPECT_EQ(countLines(run.err), 3) << run.err;
+    ASSERT_EQ(timings.size(), 2u) << run.err;
+    EXPECT_EQ(timings[0].substr(timings[0].size() - escaped.size()), escaped);
+    EXPECT_EQ(timings[1].substr(timings[1].size() - 10), "empty.mov\"");
+    for (const char raw : {'\xff', '\x1b'}) EXPECT_EQ(run.err.find(raw), std::string::npos) << run.err;
 }

@@ -7,7 +7,9 @@
 #include <QScopeGuard>
 #include <QScreen>
 #include <QtTest>
+#include <cstdio>
 
+#include "app/playlist_intake.h"
 #include "platform/mpv_movie_view.h"
 #include "platform/mpv_player.h"
 #include "platform/window_levels.h"
@@ -52,6 +54,18 @@ private:
     }
 
 private slots:
+    void playsAFileWhoseNameIsNotUtf8() {
+        const std::string odd = files_.path().toStdString() + "/odd\xff\nname.mp4";
+        QVERIFY(::rename(clip("plain.mp4", 2).toUtf8().constData(), odd.c_str()) == 0);
+        const auto removeOdd = qScopeGuard([&] { std::remove(odd.c_str()); });  // QTemporaryDir cannot
+        c().addFiles({odd});
+        c().intake().finish();
+        QCOMPARE(c().objects().size(), 1u);
+        viewRow(0);
+        QTRY_VERIFY_WITH_TIMEOUT(player().position() > 0.5, 8000);
+        QCOMPARE(ui().cNameField->text(), QString("odd%1\nname").arg(QChar(QChar::ReplacementCharacter)));
+    }
+
     void brokenAndVanishedFilesDoNotStopThePlaylist() {
         // The index first, so the file still describes when its end is gone.
         const QString whole = clip("whole.mp4", 3, {"-movflags", "+faststart"});

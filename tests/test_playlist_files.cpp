@@ -186,7 +186,7 @@ private slots:
         c().viewItem();
         QCOMPARE(c().selectedRow(), 3);
         QVERIFY(!view_->movie());
-        QVERIFY(wasLogged("cannot view " + c3));
+        QVERIFY(wasLogged("cannot view \"" + c3 + "\""));
     }
 
     void playlistsThatNestThemselves() {
@@ -202,7 +202,7 @@ private slots:
         QVERIFY(problems()[2].contains("lists itself"));
         QCOMPARE(problems()[3], QString("File not found"));
         QVERIFY(problems()[4].contains("lists itself"));
-        QVERIFY(wasLogged("outer.m3u8: lists itself"));
+        QVERIFY(wasLogged("outer.m3u8\": lists itself"));
     }
 
     void hostilePlaylistsAreReportedAndTheRestKept() {
@@ -218,7 +218,7 @@ private slots:
 
         c().addFiles({files_->filePath("garbage.m3u"), files_->filePath("hostile.m3u8")});
         c().intake().finish();
-        QVERIFY(wasLogged("garbage.m3u: binary data, not a playlist"));
+        QVERIFY(wasLogged("garbage.m3u\": binary data, not a playlist"));
         QVERIFY(wasLogged("not UTF-8; read as Latin-1"));
         QVERIFY(wasLogged("longer than any file name"));
         QCOMPARE(c().objects().size(), 2002u);
