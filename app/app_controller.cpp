@@ -29,11 +29,13 @@
 #include "platform/images.h"
 #include "platform/log.h"
 #include "platform/mpv_movie_view.h"
+#include "platform/preference_file.h"
 #include "platform/preferences.h"
 #include "platform/window_levels.h"
 #include "transport/controller_window.h"
 #include "transport/fade_window.h"
 #include "transport/fader.h"
+#include "transport/volume_preference.h"
 #include "ui/full_screen_window.h"
 #include "ui/image_button.h"
 #include "ui/spoken_label.h"
@@ -122,14 +124,20 @@ void AppController::awakeFromNib() {
     });
     tracks_ = std::make_unique<TrackMenus>(ui_.audioMenu, ui_.subtitleMenu, [this] { return view_.get(); });
     showSelectedEntryInfo();  // the panel says "No Video" from the start
+
+    // Written off the main thread, at a drag's end, at most twice a second and at quit.
+    volumePreference_ = std::make_unique<VolumePreference>(
+        VolumePreference::fileStore(std::make_shared<platform::PreferenceFile>(platform::settingsPath())));
+    connect(volumePreference_.get(), &VolumePreference::restored, this,
+            [this](float volume) { setFloatValue(ui_.volumeSlider, volume); });
+    connect(ui_.volumeSlider, &QSlider::sliderReleased, this,
+            [this] { volumePreference_->dragEnded(floatValue(ui_.volumeSlider)); });
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+            [this] { volumePreference_->quit(); });
 }
 
 void AppController::applicationDidFinishLaunching() {
-    const auto domain = platform::persistentDomainForName(platform::kPreferenceDomain);
-    if (!domain) return;
-    const auto level = domain->constFind(QStringLiteral("VolumeLevel"));
-    if (level == domain->constEnd()) return;
-    setFloatValue(ui_.volumeSlider, level->toFloat());
+    volumePreference_->restore(floatValue(ui_.volumeSlider));
 }
 
 // ---- Playlist
@@ -608,10 +616,7 @@ void AppController::showController() {
 
 void AppController::volumeSlide() {
     if (view_) view_->setVolume(floatValue(ui_.volumeSlider));
-    QVariantMap domain =
-        platform::persistentDomainForName(platform::kPreferenceDomain).value_or(QVariantMap());
-    domain.insert(QStringLiteral("VolumeLevel"), floatValue(ui_.volumeSlider));
-    platform::setPersistentDomain(domain, platform::kPreferenceDomain);
+    volumePreference_->changed(floatValue(ui_.volumeSlider), ui_.volumeSlider->isSliderDown());
 }
 
 void AppController::fadeIn() { mainFades_->fadeIn(); }

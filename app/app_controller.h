@@ -30,6 +30,7 @@ class PlaylistIntake;
 class PlaylistModel;
 class PlaylistTable;
 class TrackMenus;
+class VolumePreference;
 
 // The interface's windows and controls the controller works with, all set
 // when the forms are loaded, before the controller exists.
@@ -202,6 +203,7 @@ private:
 
     std::unique_ptr<Fader> mainFades_;
     std::unique_ptr<TrackMenus> tracks_;
+    std::unique_ptr<VolumePreference> volumePreference_;
     bool settingTimeSlider_ = false;
 };
 

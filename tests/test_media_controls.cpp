@@ -367,7 +367,7 @@ private slots:
         QTRY_COMPARE(applet_->status(), QString("Playing"));
         // At the last, the viewer goes away and the desktop is told it stopped.
         applet_->player("Seek", {std::numeric_limits<qlonglong>::max()});
-        QTRY_COMPARE(applet_->status(), QString("Stopped"));
+        QTRY_COMPARE_WITH_TIMEOUT(applet_->status(), QString("Stopped"), 15000);
         QCOMPARE(c().selectedRow(), 2);
     }
 
@@ -396,9 +396,11 @@ private slots:
             QVERIFY2(slider->value() == k.slider, k.what);
         }
         // Stored as the slider stores it.
-        const auto stored = platform::persistentDomainForName(platform::kPreferenceDomain);
-        QVERIFY(stored);
-        QCOMPARE(stored->value("VolumeLevel").toFloat(), 0.6f);
+        QTRY_COMPARE(platform::persistentDomainForName(platform::kPreferenceDomain)
+                         .value_or(QVariantMap())
+                         .value("VolumeLevel")
+                         .toFloat(),
+                     0.6f);
         QCOMPARE(playerctl({"volume"}).toDouble(), 0.6);
         playerctl({"volume", "0.1"});
         QTRY_COMPARE(slider->value(), 100);

@@ -1,5 +1,6 @@
 // The playlist window as a user meets it, on Qt's offscreen platform.
 
+#include <sys/stat.h>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -23,6 +24,7 @@
 #include "app/playlist_intake.h"
 #include "app/playlist_model.h"
 #include "app/playlist_table.h"
+#include "platform/preferences.h"
 #include "support/fake_toolbox.h"
 #include "support/log_recorder.h"
 #include "support/media.h"
@@ -145,6 +147,23 @@ private slots:
         // Rows are dragged only within the table: what a drag of them carries names no file.
         const std::unique_ptr<QMimeData> rows(model()->mimeData({model()->index(0, 0)}));
         QVERIFY(!rows->hasUrls() && !rows->hasText());
+    }
+
+    void volumeComesBackFromTheLastRun() {
+        QCOMPARE(AppController::floatValue(ui().volumeSlider), 0.75f);  // the layout's own value
+        // As an earlier version wrote it, through QSettings, among other keys.
+        platform::setPersistentDomain({{"VolumeLevel", 0.25f}, {"Other", 3}}, platform::kPreferenceDomain);
+        const QByteArray file = config_.filePath("reel/reel.ini").toUtf8();
+        struct stat before {};
+        QCOMPARE(::stat(file.constData(), &before), 0);
+        c().applicationDidFinishLaunching();
+        QTRY_COMPARE(AppController::floatValue(ui().volumeSlider), 0.25f);
+        // Restoring it writes nothing: the file is the one it was.
+        relaunch();
+        struct stat after {};
+        QCOMPARE(::stat(file.constData(), &after), 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
     }
 
     void damagedFilesNeitherStopNorDisorderTheIntake() {
