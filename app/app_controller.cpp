@@ -125,7 +125,7 @@ void AppController::awakeFromNib() {
     tracks_ = std::make_unique<TrackMenus>(ui_.audioMenu, ui_.subtitleMenu, [this] { return view_.get(); });
     showSelectedEntryInfo();  // the panel says "No Video" from the start
 
-    // Written off the main thread, at a drag's end, at most twice a second and at quit.
+    // The volume is kept in the settings file, which is written off the main thread.
     volumePreference_ = std::make_unique<VolumePreference>(
         VolumePreference::fileStore(std::make_shared<platform::PreferenceFile>(platform::settingsPath())));
     connect(volumePreference_.get(), &VolumePreference::restored, this,
