@@ -179,11 +179,12 @@ public:
 
 }  // namespace
 
-int runApplication(int& argc, char** argv, const std::vector<std::string>& files) {
+int runApplication(int& argc, char** argv, const std::vector<std::string>& files,
+                   const std::function<void(Interface&)>& launched) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Reel"));
     QApplication::setApplicationVersion(QStringLiteral(REEL_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("reel"));
+    QApplication::setDesktopFileName(QStringLiteral("org.reelplayer.Reel"));
 
     Interface interface;
     interface.desktopControls().publish();
@@ -214,6 +215,7 @@ int runApplication(int& argc, char** argv, const std::vector<std::string>& files
             return question.clickedButton() == restore;
         });
         interface.controller().addFiles(files);
+        if (launched) launched(interface);
     });
     const int status = app.exec();
     session.endCleanly();

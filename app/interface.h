@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,7 +41,9 @@ private:
 };
 
 // The desktop player: loads the interface, shows the playlist, adds the files
-// named on the command line, and runs until the user quits.
-int runApplication(int& argc, char** argv, const std::vector<std::string>& files);
+// named on the command line, and runs until the user quits. `launched` runs
+// once launching is complete, just before the event loop takes over.
+int runApplication(int& argc, char** argv, const std::vector<std::string>& files,
+                   const std::function<void(Interface&)>& launched = {});
 
 }  // namespace reel

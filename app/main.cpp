@@ -1,65 +1,87 @@
-#include <cstdio>
-#include <cstring>
-#include <string>
-#include <vector>
+// The `reel` command. Handing files to the running player needs only the
+// session bus, so this much is all the command links; the player itself is
+// loaded as a library once this process is to be one.
 
-#include "app/describe_command.h"
-#include "app/interface.h"
+#include <dlfcn.h>
+
+#include <QByteArrayList>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "app/command_line.h"
+#include "app/player_entry.h"
+#include "platform/single_instance.h"
 
 namespace {
 
-void printUsage(std::FILE* out) {
-    std::fputs(
-        "Usage: reel [--] [FILE...]\n"
-        "       reel --describe [--tracks] [--timing] [--verbose] [--] FILE...\n"
-        "       reel --help | --version\n"
-        "\n"
-        "  FILE...      start the player with these movies in the playlist\n"
-        "  --describe   print one JSON line per movie file: rate, name, standard, type,\n"
-        "               audioType, length, seconds, size, originalSize; files that cannot\n"
-        "               be described are named on stderr and make the exit status 1\n"
-        "  --tracks     with --describe, add a 'tracks' array: sound and subtitle tracks,\n"
-        "               subtitle files found beside the movie included\n"
-        "  --timing     with --describe, a line 'timing MICROSECONDS \"FILE\"' per file on stderr\n"
-        "  --verbose    with --describe, keep the diagnostic log on stderr\n",
-        out);
+// Beside the command in the build tree; under the library folder once installed.
+std::string playerLibrary() {
+    std::error_code failed;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failed);
+    const std::filesystem::path here = failed ? std::filesystem::path(".") : self.parent_path();
+    const std::filesystem::path built = here / REEL_PLAYER_LIBRARY_NAME;
+    if (std::filesystem::exists(built, failed)) return built.string();
+    return (here / REEL_PLAYER_LIBRARY_FROM_BINDIR / REEL_PLAYER_LIBRARY_NAME).lexically_normal().string();
+}
+
+template <typename Entry>
+Entry loadPlayer(const char* symbol) {
+    const std::string path = playerLibrary();
+    void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* entry = library ? dlsym(library, symbol) : nullptr;
+    if (!entry) std::fprintf(stderr, "reel: cannot load the player from %s: %s\n", path.c_str(), dlerror());
+    return reinterpret_cast<Entry>(entry);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool describe = false;
-    reel::DescribeOptions options;
-    std::vector<std::string> files;
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (optionsEnded || arg[0] != '-' || std::strcmp(arg, "-") == 0) {
-            files.emplace_back(arg);
-        } else if (std::strcmp(arg, "--") == 0) {
-            optionsEnded = true;
-        } else if (std::strcmp(arg, "--describe") == 0) {
-            describe = true;
-        } else if (std::strcmp(arg, "--tracks") == 0) {
-            options.tracks = true;
-        } else if (std::strcmp(arg, "--timing") == 0) {
-            options.timing = true;
-        } else if (std::strcmp(arg, "--verbose") == 0) {
-            options.verbose = true;
-        } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            printUsage(stdout);
+    reel::CommandLine line = reel::parseCommandLine(argc, argv);
+    switch (line.action) {
+        case reel::CommandLine::Action::Help:
+            reel::printUsage(stdout);
             return 0;
-        } else if (std::strcmp(arg, "--version") == 0) {
+        case reel::CommandLine::Action::Version:
             std::printf("reel %s\n", REEL_VERSION);
             return 0;
-        } else {
-            std::fprintf(stderr, "reel: unknown option %s\n", arg);
-            printUsage(stderr);
+        case reel::CommandLine::Action::Wrong:
+            std::fprintf(stderr, "reel: %s\n", line.problem.c_str());
+            reel::printUsage(stderr);
             return 2;
+        case reel::CommandLine::Action::Describe: {
+            const auto describe = loadPlayer<reel::Describe>(reel::kDescribeSymbol);
+            if (!describe) return 1;
+            const reel::DescribeStart start{line.files, line.timing, line.verbose, line.tracks};
+            return describe(&start);
         }
+        case reel::CommandLine::Action::Player:
+            break;
     }
-    if (describe) return reel::describeFiles(files, options, reel::fileOpener());
 
-    // Names go on as the bytes given: not every name a file system holds is text.
-    return reel::runApplication(argc, argv, files);
+    // Named against this directory, whichever player ends up with them.
+    const QByteArray here = reel::workingDirectory();
+    using reel::platform::SingleInstance;
+    SingleInstance::Request request;
+    request.play = line.play;
+    for (const std::string& file : line.files)
+        request.paths << reel::absoluteFileName(QByteArray::fromStdString(file), here);
+
+    SingleInstance session;
+    const SingleInstance::Role role = line.newWindow ? session.claim() : session.handOver(request);
+    if (role == SingleInstance::Role::HandedOver) return 0;
+
+    const auto run = loadPlayer<reel::RunPlayer>(reel::kRunPlayerSymbol);
+    if (!run) return 1;
+    int qtCount = int(line.qtArguments.size());
+    line.qtArguments.push_back(nullptr);
+    reel::PlayerStart start{&qtCount, line.qtArguments.data(), request.paths, request.play, {}};
+    start.serve = [&session](std::function<void(const QByteArrayList&, bool)> receive,
+                             std::function<QByteArrayList()> entries) {
+        session.serve(
+            [receive](const SingleInstance::Request& handed) { receive(handed.paths, handed.play); },
+            std::move(entries));
+    };
+    return run(&start);
 }

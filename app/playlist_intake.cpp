@@ -15,13 +15,14 @@ PlaylistIntake::PlaylistIntake(MovieOpener open, Sink sink, QObject* parent)
 
 PlaylistIntake::~PlaylistIntake() { delete progress_; }
 
-void PlaylistIntake::add(const std::vector<std::string>& paths) {
+void PlaylistIntake::add(const std::vector<std::string>& paths, FirstAdded firstAdded) {
     if (paths.empty()) return;
     if (queue_.empty()) {
         total_ = done_ = 0;
         started_.start();
     }
-    for (const std::string& path : paths) queue_.push_back({path, std::nullopt, nullptr});
+    auto batch = firstAdded ? std::make_shared<FirstAdded>(std::move(firstAdded)) : nullptr;
+    for (const std::string& path : paths) queue_.push_back({path, std::nullopt, nullptr, batch});
     total_ += int(paths.size());
     schedule();
 }
@@ -58,9 +59,9 @@ void PlaylistIntake::takeOne() {
     const bool url = item.path.find("://") != std::string::npos;
     if (!url && isPlaylistPath(QString::fromStdString(item.path))) return openPlaylist(item);
     if (item.line) return takeLine(item);
-    const EntryOutcome outcome = buildEntry(item.path, open_);
+    EntryOutcome outcome = buildEntry(item.path, open_);
     if (outcome.entry)
-        sink_(std::move(*outcome.entry));
+        deliver(item, std::move(*outcome.entry));
     else if (!outcome.wrongExtension)  // a name the playlist never takes is passed over quietly
         platform::log("skipped " + jsonString(item.path) + ": " + outcome.skipReason);
 }
@@ -78,7 +79,15 @@ void PlaylistIntake::takeLine(const Item& item) {
     EntryOutcome outcome = buildEntry(item.path, open_);
     if (!outcome.entry) return keepUnviewable(item, outcome.skipReason);
     outcome.entry->title = item.line->title.toStdString();
-    sink_(std::move(*outcome.entry));
+    deliver(item, std::move(*outcome.entry));
+}
+
+void PlaylistIntake::deliver(const Item& item, EntryRecord entry) {
+    sink_(std::move(entry));
+    if (!item.firstAdded || !*item.firstAdded) return;
+    // Last: it may well add, view or cancel.
+    const FirstAdded call = std::exchange(*item.firstAdded, {});
+    call();
 }
 
 void PlaylistIntake::openPlaylist(const Item& item) {
@@ -109,7 +118,7 @@ void PlaylistIntake::openPlaylist(const Item& item) {
     std::vector<Item> lines;
     lines.reserve(contents.lines.size());
     for (const PlaylistLine& line : contents.lines)
-        lines.push_back({line.location.toStdString(), line, through});
+        lines.push_back({line.location.toStdString(), line, through, item.firstAdded});
     // In the playlist's place, ahead of what was queued after it.
     queue_.insert(queue_.begin(), std::make_move_iterator(lines.begin()),
                   std::make_move_iterator(lines.end()));

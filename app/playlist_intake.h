@@ -28,6 +28,9 @@ class PlaylistIntake : public QObject {
     Q_OBJECT
 public:
     using Sink = std::function<void(EntryRecord)>;
+    // Called once, right after the first file of a batch becomes an entry;
+    // never when none of them does.
+    using FirstAdded = std::function<void()>;
 
     PlaylistIntake(MovieOpener open, Sink sink, QObject* parent = nullptr);
     ~PlaylistIntake() override;
@@ -38,7 +41,7 @@ public:
     const MovieOpener& opener() const { return open_; }
 
     // Paths are the bytes the file system holds, which need not be UTF-8.
-    void add(const std::vector<std::string>& paths);
+    void add(const std::vector<std::string>& paths, FirstAdded firstAdded = {});
     // Names as text (a dialog's, a test's): the file system's bytes are their UTF-8.
     void add(const QStringList& paths);
     // Lines of a playlist the caller has read, kept whether or not they can be viewed.
@@ -65,12 +68,15 @@ private:
         std::optional<PlaylistLine> line;
         // The playlists the line came through, outermost first, by their canonical paths.
         std::shared_ptr<const QStringList> through;
+        // Shared by the paths of one add, and by the lines of a playlist among them.
+        std::shared_ptr<FirstAdded> firstAdded;
     };
     void runSlice();
     void takeOne();
     void takeLine(const Item& item);
     void openPlaylist(const Item& item);
     void keepUnviewable(const Item& item, const std::string& problem);
+    void deliver(const Item& item, EntryRecord entry);
     void schedule();
     void updateProgress();
 

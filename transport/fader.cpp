@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include "platform/window_system.h"
+
 namespace reel {
 
 Fader::Fader(QWidget* window, Behaviour behaviour, QObject* parent)
@@ -21,6 +23,9 @@ void Fader::fadeIn() {
     window_->setVisible(true);
     connect(&timer_, &QTimer::timeout, this, &Fader::fadeInTick);
     timer_.start();
+    // A window that cannot be see-through is simply shown: the fade ends at once.
+    if (!platform::windowOpacityWorks())
+        while (timer_.isActive()) fadeInTick();
 }
 
 void Fader::fadeOut() {
@@ -29,6 +34,8 @@ void Fader::fadeOut() {
     if (behaviour_.fadeOutStarting) behaviour_.fadeOutStarting();
     connect(&timer_, &QTimer::timeout, this, &Fader::fadeOutTick);
     timer_.start();
+    if (!platform::windowOpacityWorks())
+        while (timer_.isActive()) fadeOutTick();
 }
 
 void Fader::fadeInTick() {
