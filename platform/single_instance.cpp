@@ -157,7 +157,9 @@ SingleInstance::Role SingleInstance::handOver(const Request& request, Patience p
 
 void SingleInstance::serve(std::function<void(const Request&)> receive,
                            std::function<QByteArrayList()> entries) {
-    if (!ownsName_) return;
+    // A player without the name serves too, on its own connection: others do
+    // not find it, but whoever knows that connection can still ask it.
+    if (!QDBusConnection::sessionBus().isConnected()) return;
     service_ = std::make_unique<Service>();
     service_->receive = std::move(receive);
     service_->entries = std::move(entries);

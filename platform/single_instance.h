@@ -54,8 +54,9 @@ public:
 
     // The player is ready: from now on requests reach `receive`, on this
     // thread's event loop, and `entries` answers the bus's Entries method
-    // (the playlist's paths, for tests and scripts). Needs the application
-    // object; serving ends when its event loop does.
+    // (the playlist's paths, for tests and scripts). A player without the
+    // name serves on its own connection only. Needs the application object;
+    // serving ends when its event loop does.
     void serve(std::function<void(const Request&)> receive, std::function<QByteArrayList()> entries);
     // Ends serving and gives the name up: Reels started from now on find no player.
     void stopServing();
