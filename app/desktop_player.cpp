@@ -5,10 +5,13 @@
 #include <QMainWindow>
 #include <memory>
 
+#include "app/app_controller.h"
 #include "app/file_handover.h"
 #include "app/interface.h"
 #include "platform/log.h"
 #include "platform/window_system.h"
+#include "transport/fade_window.h"
+#include "ui/full_screen_window.h"
 
 namespace reel {
 
@@ -24,6 +27,11 @@ QIcon applicationIcon() {
 
 }  // namespace
 
+void fitToWindowSystem(Interface& ui) {
+    platform::showEmbeddedWindowsWithTheirParent(&ui.viewerWindow());
+    platform::showEmbeddedWindowsWithTheirParent(ui.controller().fullscreenWindow());
+}
+
 int runDesktopPlayer(const PlayerStart& start) {
     const platform::WindowSystem windows = platform::chooseWindowSystem(*start.argc, start.argv);
     std::unique_ptr<FileHandover> handover;
@@ -32,6 +40,7 @@ int runDesktopPlayer(const PlayerStart& start) {
             platform::windowSystemReport(windows, QGuiApplication::platformName().toStdString());
         if (!report.empty()) platform::log(report);
         QApplication::setWindowIcon(applicationIcon());
+        fitToWindowSystem(ui);
         handover = std::make_unique<FileHandover>(ui.controller(), ui.playlistWindow());
         // Its own files go first; files handed over while it was starting wait for these.
         handover->open(start.files, start.play);

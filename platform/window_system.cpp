@@ -1,6 +1,10 @@
 #include "platform/window_system.h"
 
+#include <QEvent>
 #include <QGuiApplication>
+#include <QPointer>
+#include <QWidget>
+#include <QWindow>
 #include <cstring>
 
 namespace reel::platform {
@@ -44,5 +48,41 @@ std::string windowSystemReport(WindowSystem chosen, const std::string& platformN
 }
 
 bool windowOpacityWorks() { return !QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
+}  // namespace reel::platform
+
+namespace reel::platform {
+
+namespace {
+
+class EmbeddedWindowsFollower : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* window = static_cast<QWindow*>(watched);
+        if (event->type() != QEvent::Expose || !window->isExposed()) return false;
+        // After the top-level's own expose has been handled.
+        QMetaObject::invokeMethod(
+            this,
+            [window = QPointer<QWindow>(window)] {
+                if (!window || !window->isExposed()) return;
+                for (QWindow* embedded : window->findChildren<QWindow*>(Qt::FindDirectChildrenOnly)) {
+                    if (!embedded->isVisible() || embedded->isExposed()) continue;
+                    embedded->setVisible(false);
+                    embedded->setVisible(true);
+                }
+            },
+            Qt::QueuedConnection);
+        return false;
+    }
+};
+
+}  // namespace
+
+void showEmbeddedWindowsWithTheirParent(QWidget* window) {
+    if (windowOpacityWorks() || !window) return;  // not Wayland
+    (void)window->winId();                        // the top-level window exists from now on
+    window->windowHandle()->installEventFilter(new EmbeddedWindowsFollower(window));
+}
 
 }  // namespace reel::platform

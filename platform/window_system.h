@@ -35,3 +35,15 @@ std::string windowSystemReport(WindowSystem chosen, const std::string& platformN
 bool windowOpacityWorks();
 
 }  // namespace reel::platform
+
+class QWidget;
+
+namespace reel::platform {
+
+// On Wayland, a window embedded in another (the picture in the viewer) is
+// shown on screen only if its parent already was when it was shown; this
+// shows such windows again once their top-level window is on screen. Does
+// nothing on other platforms.
+void showEmbeddedWindowsWithTheirParent(QWidget* window);
+
+}  // namespace reel::platform

@@ -13,7 +13,7 @@ Fader::Fader(QWidget* window, Behaviour behaviour, QObject* parent)
 
 void Fader::setAlphaValue(float alpha) {
     alpha_ = alpha;
-    window_->setWindowOpacity(qBound(0.0, double(alpha), 1.0));
+    if (platform::windowOpacityWorks()) window_->setWindowOpacity(qBound(0.0, double(alpha), 1.0));
 }
 
 void Fader::fadeIn() {
