@@ -6,6 +6,7 @@
 #include "app/json.h"
 #include "app/playlist_intake.h"
 #include "platform/log.h"
+#include "transport/fade_window.h"
 
 namespace reel {
 
@@ -41,6 +42,11 @@ void FileHandover::open(const QByteArrayList& paths, bool play) {
             c.selectRow(int(c.objects().size()) - 1);
             c.showSelectedEntryInfo();
             c.viewItem();
+            // What was asked to play goes in front of the playlist brought forward with it.
+            if (c.view() && !c.inFullscreen()) {
+                c.viewerWindow->raise();
+                c.viewerWindow->activateWindow();
+            }
         };
     }
     controller_.intake().add(names, std::move(view));

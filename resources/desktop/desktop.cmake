@@ -1,6 +1,8 @@
 # Reel as an installed desktop application: the binary, its desktop entry,
 # icon, AppStream metainfo and man page; and a Debian package of them.
 include(GNUInstallDirs)
+# Installing and packaging take what was built: they never start a build of their own.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(REEL_APP_ID org.reelplayer.Reel)
 set(REEL_DESKTOP_DIR ${CMAKE_CURRENT_LIST_DIR})
@@ -38,10 +40,10 @@ set(CPACK_PACKAGE_NAME reel)
 set(CPACK_PACKAGE_VENDOR "Reel")
 set(CPACK_PACKAGE_CONTACT "Reel developers <reel@reelplayer.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "movie player built around a playlist")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Reel plays MPEG, VOB, AVI, QuickTime, MP4 and DV movies from a playlist that\n"
-    "describes each file: picture size and aspect, frame rate, PAL or NTSC, codecs\n"
-    "and length. One player per session takes the files opened from the file manager.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "Reel plays MPEG, VOB, AVI, QuickTime, MP4 and DV movies from a playlist that\n"
+  "describes each file: picture size and aspect, frame rate, PAL or NTSC, codecs\n"
+  "and length. One player per session takes the files opened from the file manager.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
