@@ -90,14 +90,19 @@ SingleInstance::SingleInstance(QString serviceName) : serviceName_(std::move(ser
 
 SingleInstance::~SingleInstance() { stopServing(); }
 
-bool SingleInstance::requestName() {
+SingleInstance::NameRequest SingleInstance::requestName() {
     QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
-    if (!bus) return false;
+    if (!bus) return NameRequest::Refused;
     const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
         bus->registerService(serviceName_, QDBusConnectionInterface::DontQueueService,
                              QDBusConnectionInterface::DontAllowReplacement);
-    ownsName_ = reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
-    return ownsName_;
+    if (!reply.isValid()) {
+        say(QStringLiteral("the session bus refused %1 to this player: %2")
+                .arg(serviceName_, reply.error().message()));
+        return NameRequest::Refused;
+    }
+    ownsName_ = reply.value() == QDBusConnectionInterface::ServiceRegistered;
+    return ownsName_ ? NameRequest::Owned : NameRequest::Taken;
 }
 
 SingleInstance::Role SingleInstance::claim() {
@@ -105,7 +110,7 @@ SingleInstance::Role SingleInstance::claim() {
         say(QStringLiteral("no session bus: this player takes no files from other Reels"));
         return Role::Alone;
     }
-    return requestName() ? Role::Player : Role::Alone;
+    return requestName() == NameRequest::Owned ? Role::Player : Role::Alone;
 }
 
 SingleInstance::Role SingleInstance::handOver(const Request& request) {
@@ -124,8 +129,13 @@ SingleInstance::Role SingleInstance::handOver(const Request& request, Patience p
     QElapsedTimer waited;
     waited.start();
     int pause = 2;
+    bool mayOwn = true;
     for (;;) {
-        if (requestName()) return Role::Player;
+        if (mayOwn) {
+            const NameRequest asked = requestName();
+            if (asked == NameRequest::Owned) return Role::Player;
+            mayOwn = asked == NameRequest::Taken;
+        }
         const QDBusMessage reply = bus.call(open, QDBus::Block, patience.answerMilliseconds);
         if (reply.type() == QDBusMessage::ReplyMessage) return Role::HandedOver;
         const QString error = reply.errorName();
@@ -144,6 +154,8 @@ SingleInstance::Role SingleInstance::handOver(const Request& request, Patience p
                     .arg(error, reply.errorMessage()));
             return Role::Alone;
         }
+        // With no player and no name to be had, there is nobody to wait for.
+        if (!mayOwn && error != errorName(QDBusError::UnknownObject)) return Role::Alone;
         if (waited.elapsed() > patience.startingMilliseconds) {
             say(QStringLiteral("the player that was starting was not ready after %1 ms: starting a player of "
                                "its own")

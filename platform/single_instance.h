@@ -63,8 +63,9 @@ public:
 
 private:
     class Service;
+    enum class NameRequest { Owned, Taken, Refused };
 
-    bool requestName();
+    NameRequest requestName();
 
     QString serviceName_;
     bool ownsName_ = false;

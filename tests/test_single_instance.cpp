@@ -268,6 +268,34 @@ private slots:
         QVERIFY(!bus().interface()->isServiceRegistered(kName).value());
     }
 
+    void aBusThatRefusesTheNameGetsAPlayerAtOnce() {
+        // A session bus of this test's own whose policy lets nobody own the player's name.
+        QFile config(files_.filePath("refusing.conf"));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write(
+            "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+            "<busconfig><include>/usr/share/dbus-1/session.conf</include>\n"
+            "<policy context=\"mandatory\"><deny own=\"org.reelplayer.Reel\"/></policy></busconfig>\n");
+        config.close();
+        QProcess daemon;
+        daemon.start("dbus-daemon", {"--config-file=" + config.fileName(), "--nofork", "--print-address=1"});
+        QVERIFY(daemon.waitForReadyRead(10000));
+        const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+        const auto stopDaemon = qScopeGuard([&] {
+            daemon.kill();
+            daemon.waitForFinished();
+        });
+        QProcessEnvironment refusing;
+        refusing.insert("DBUS_SESSION_BUS_ADDRESS", address);
+        movie("a.mp4");
+        QProcess& alone = reel({"a.mp4"}, {}, refusing);
+        QTRY_VERIFY_WITH_TIMEOUT(saidSo(alone, "the session bus refused org.reelplayer.Reel"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(saidSo(alone, "vCodec"), 30000);
+        QVERIFY(!saidSo(alone, "was not ready after"));
+        QCOMPARE(alone.state(), QProcess::Running);
+    }
+
     void badRequestsOverTheBusLoseNothing() {
         const QByteArray a = movie("a.mp4"), b = movie("b.mp4"), c = movie("c.mp4");
         QProcess& first = reel({"a.mp4"});
