@@ -91,7 +91,7 @@ void AppController::awakeFromNib() {
                                                [this](EntryRecord entry) { appendEntry(std::move(entry)); });
     intake_->setProgressParent(ui_.mainWindow);
     connect(model_, &PlaylistModel::filesDropped, intake_.get(),
-            qOverload<const std::vector<std::string>&>(&PlaylistIntake::add));
+            [this](const std::vector<std::string>& files) { intake_->add(files); });
     connect(model_, &PlaylistModel::rowsDropped, this, &AppController::moveEntries);
 
     connect(ui_.tableView, &PlaylistTable::clickedAnywhere, this, &AppController::tableClicked);

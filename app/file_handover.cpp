@@ -44,8 +44,8 @@ void FileHandover::open(const QByteArrayList& paths, bool play) {
             c.viewItem();
             // What was asked to play goes in front of the playlist brought forward with it.
             if (c.view() && !c.inFullscreen()) {
-                c.viewerWindow->raise();
-                c.viewerWindow->activateWindow();
+                c.outlets().viewerWindow->raise();
+                c.outlets().viewerWindow->activateWindow();
             }
         };
     }

@@ -202,6 +202,9 @@ int runApplication(int& argc, char** argv, const std::vector<std::string>& files
     SessionKeeper session(interface.controller(), SessionKeeper::defaultFolder());
     QTimer::singleShot(0, &interface.controller(), [&] {
         interface.controller().applicationDidFinishLaunching();
+        interface.controller().addFiles(files);
+        if (launched) launched(interface);
+        // Asked last: files handed over by other Reels are taken while the question waits.
         session.start(PlayerPreferences::load().restorePlaylist, [&](int entries) {
             QMessageBox question(QMessageBox::Question, QObject::tr("Restore the playlist?"),
                                  QObject::tr("Reel did not end normally last time. Restore its playlist "
@@ -214,8 +217,6 @@ int runApplication(int& argc, char** argv, const std::vector<std::string>& files
             question.exec();
             return question.clickedButton() == restore;
         });
-        interface.controller().addFiles(files);
-        if (launched) launched(interface);
     });
     const int status = app.exec();
     session.endCleanly();

@@ -107,10 +107,12 @@ void SessionKeeper::start(bool restoreAlways, const AskRestore& ask) {
 
     // Recorded only once it is all back: a crash meanwhile leaves the old file as it was.
     PlaylistIntake& intake = controller_.intake();
-    const int selected = previous_->selected;
     auto done = std::make_shared<QMetaObject::Connection>();
-    *done = connect(&intake, &PlaylistIntake::finished, this, [this, done, selected] {
+    *done = connect(&intake, &PlaylistIntake::finished, this, [this, done] {
         disconnect(*done);
+        // The list comes back after what was opened while the question waited.
+        const int before = int(controller_.objects().size()) - int(previous_->entries.size());
+        const int selected = previous_->selected < 0 ? -1 : before + previous_->selected;
         if (selected >= 0 && selected < int(controller_.objects().size())) {
             controller_.selectRow(selected);
             controller_.showSelectedEntryInfo();

@@ -21,6 +21,7 @@
 #include "platform/log.h"
 #include "platform/mpv_movie_view.h"
 #include "platform/window_system.h"
+#include "transport/controller_window.h"
 #include "transport/fade_window.h"
 #include "ui/full_screen_window.h"
 
@@ -51,7 +52,7 @@ private:
             if (window->windowOpacity() < 1.0) return false;
             if (auto* faded = qobject_cast<FadeWindow*>(window); faded && faded->alphaValue() < 1.0f)
                 return false;
-            if (auto* faded = qobject_cast<IControllerWindow*>(window); faded && faded->alphaValue() < 1.0f)
+            if (auto* faded = qobject_cast<ControllerWindow*>(window); faded && faded->alphaValue() < 1.0f)
                 return false;
         }
         return true;
@@ -84,10 +85,10 @@ private slots:
         handover.open(files, false);
         c.intake().finish();
         QCOMPARE(handover.entries(), files);
-        QCOMPARE(c.tableView->model()->rowCount(), 2);
+        QCOMPARE(c.outlets().tableView->model()->rowCount(), 2);
 
         c.selectRow(1);
-        c.readSettings();
+        c.showSelectedEntryInfo();
         c.viewItem();
         auto* view = dynamic_cast<platform::MpvMovieView*>(c.view());
         QVERIFY(view);
@@ -100,7 +101,7 @@ private slots:
         }
         QTRY_COMPARE(viewer.alphaValue(), 1.0f);
         QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-        QCOMPARE(c.cNameField->text(), QString("second"));
+        QCOMPARE(c.outlets().cNameField->text(), QString("second"));
         QTRY_VERIFY_WITH_TIMEOUT(firstFrame.count() > 0, 15000);
 
         // Full screen covers the screen, as the compositor or window manager makes it.
