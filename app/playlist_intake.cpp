@@ -40,7 +40,8 @@ void PlaylistIntake::addLines(const std::vector<PlaylistLine>& lines) {
         total_ = done_ = 0;
         started_.start();
     }
-    for (const PlaylistLine& line : lines) queue_.push_back({line.location.toStdString(), line, nullptr, nullptr});
+    for (const PlaylistLine& line : lines)
+        queue_.push_back({line.location.toStdString(), line, nullptr, nullptr});
     total_ += int(lines.size());
     schedule();
 }
