@@ -130,8 +130,8 @@ void PlaylistModel::appendRow(const std::function<void()>& append) {
     endInsertRows();
 }
 
-void PlaylistModel::removeRow(int row, const std::function<void()>& remove) {
-    beginRemoveRows({}, row, row);
+void PlaylistModel::removeRange(int first, int last, const std::function<void()>& remove) {
+    beginRemoveRows({}, first, last);
     remove();
     endRemoveRows();
 }

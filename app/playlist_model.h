@@ -43,7 +43,7 @@ public:
 
     // Changes to the playlist, made by the callback between the model's notices.
     void appendRow(const std::function<void()>& append);
-    void removeRow(int row, const std::function<void()>& remove);
+    void removeRange(int first, int last, const std::function<void()>& remove);
     void replaceRow(int row, const std::function<void()>& replace);
     void replaceAll(const std::function<void()>& replace);
     // The rows take the places order gives them (order[new row] is the old row);

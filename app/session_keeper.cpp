@@ -12,7 +12,6 @@
 #include "app/app_controller.h"
 #include "app/playlist_intake.h"
 #include "app/playlist_table.h"
-#include "media/cl_movie.h"
 #include "platform/log.h"
 #include "platform/state_file.h"
 
@@ -34,11 +33,12 @@ QByteArray encodeSession(const SessionSnapshot& snapshot) {
         if (line.seconds >= 0) entry.insert("seconds", line.seconds);
         entries.append(entry);
     }
-    const QJsonObject root{{"version", kVersion},
-                           {"clean", snapshot.clean},
-                           {"selected", snapshot.selected},
-                           {"position", snapshot.position},
-                           {"entries", entries}};
+    QJsonObject root{{"version", kVersion},
+                     {"clean", snapshot.clean},
+                     {"selected", snapshot.selected},
+                     {"position", snapshot.position},
+                     {"entries", entries}};
+    if (!snapshot.shown.isEmpty()) root.insert("shown", snapshot.shown);
     return QJsonDocument(root).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -57,6 +57,7 @@ std::optional<SessionSnapshot> decodeSession(const QByteArray& bytes, QString* w
     snapshot.clean = root.value("clean").toBool();
     snapshot.selected = root.value("selected").toInt(-1);
     snapshot.position = root.value("position").toDouble(-1);
+    snapshot.shown = root.value("shown").toString();
     for (const QJsonValue& value : root.value("entries").toArray()) {
         const QJsonObject entry = value.toObject();
         PlaylistLine line{entry.value("name").toString(), entry.value("title").toString(),
@@ -115,6 +116,12 @@ void SessionKeeper::start(bool restoreAlways, const AskRestore& ask) {
             controller_.selectRow(selected);
             controller_.showSelectedEntryInfo();
         }
+        // The movie that was being viewed goes on from where it was when it is viewed again.
+        QString shown = previous_->shown;
+        if (shown.isEmpty() && selected >= 0 && selected < int(previous_->entries.size()))
+            shown = previous_->entries[std::size_t(selected)].location;
+        if (!shown.isEmpty() && previous_->position > 0)
+            controller_.startNextViewOf(shown, previous_->position);
         beginRecording();
         emit restored();
     });
@@ -151,6 +158,7 @@ struct RawSnapshot {
     };
     std::vector<Entry> entries;
     int selected = -1;
+    std::string shown;
     double position = -1;
 
     SessionSnapshot cooked() const {
@@ -163,6 +171,7 @@ struct RawSnapshot {
                                    known ? seconds : -1});
         }
         out.selected = selected;
+        out.shown = QString::fromStdString(shown);
         out.position = position;
         return out;
     }
@@ -174,8 +183,10 @@ RawSnapshot rawSnapshot(const AppController& controller) {
     now.entries.reserve(objects.size());
     for (const EntryRecord& entry : objects) now.entries.push_back({entry.name, entry.title, entry.seconds});
     now.selected = controller.selectedRow();
-    if (controller.view() && controller.view()->movie())
-        now.position = double(CLMovie(controller.view()->movie()).currentSeconds());
+    if (controller.view() && controller.view()->movie()) {
+        now.shown = controller.view()->movie()->source;
+        now.position = controller.shownSeconds();
+    }
     return now;
 }
 
