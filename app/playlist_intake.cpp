@@ -103,7 +103,7 @@ void PlaylistIntake::openPlaylist(const Item& item) {
     queue_.insert(queue_.begin(), std::make_move_iterator(lines.begin()),
                   std::make_move_iterator(lines.end()));
     total_ += int(lines.size());
-    emit playlistOpened(QFileInfo(item.path).absoluteFilePath());
+    emit playlistOpened(QFileInfo(item.path).absoluteFilePath(), through->size() > 1);
 }
 
 void PlaylistIntake::runSlice() {

@@ -50,6 +50,11 @@ public:
     // selections and other held places follow their rows.
     void reorder(const std::vector<int>& order, const std::function<void()>& permute);
 
+    // Which entries were seen to their end; they carry a mark. Unset, none are.
+    void setWatched(std::function<bool(const EntryRecord&)> watched) { watched_ = std::move(watched); }
+    // Which entries are marked may have changed: the table looks again.
+    void marksChanged();
+
     Qt::DropActions supportedDragActions() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
 
@@ -60,7 +65,10 @@ signals:
     void rowsDropped(const std::vector<int>& rows, int destination);
 
 private:
+    bool isWatched(const EntryRecord& entry) const { return watched_ && watched_(entry); }
+
     const std::vector<EntryRecord>& entries_;
+    std::function<bool(const EntryRecord&)> watched_;
 };
 
 }  // namespace reel

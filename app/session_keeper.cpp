@@ -68,12 +68,7 @@ std::optional<SessionSnapshot> decodeSession(const QByteArray& bytes, QString* w
     return snapshot;
 }
 
-QString SessionKeeper::defaultFolder() {
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    // The XDG base directory rules ignore relative paths.
-    if (state.isEmpty() || !QDir::isAbsolutePath(state)) state = QDir::homePath() + "/.local/state";
-    return state + "/reel";
-}
+QString SessionKeeper::defaultFolder() { return platform::StateFile::defaultFolder(); }
 
 SessionKeeper::SessionKeeper(AppController& controller, const QString& folder, QObject* parent)
     : QObject(parent),
@@ -137,7 +132,11 @@ void SessionKeeper::beginRecording() {
     connect(model, &QAbstractItemModel::rowsMoved, this, &SessionKeeper::changed);
     connect(model, &QAbstractItemModel::modelReset, this, &SessionKeeper::changed);
     connect(model, &QAbstractItemModel::layoutChanged, this, &SessionKeeper::changed);
-    connect(model, &QAbstractItemModel::dataChanged, this, &SessionKeeper::changed);
+    // Marks beside the entries are not the playlist: only a changed entry is.
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                if (roles.isEmpty() || roles.contains(Qt::DisplayRole)) changed();
+            });
     connect(controller_.outlets().tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SessionKeeper::changed);
     whilePlaying_.start();
