@@ -187,9 +187,18 @@ void AppController::appendEntry(EntryRecord entry) {
 }
 
 void AppController::removeItem() {
-    const int row = selectedRow();
-    if (row < 0 || row >= int(objects_.size())) return;
-    model_->removeRow(row, [&] { objects_.erase(objects_.begin() + row); });
+    const std::vector<int> rows = selectedRows();
+    if (rows.empty()) return;
+    // Runs of neighbouring rows go in one notice each, the lowest run first so
+    // the rows above it keep their numbers.
+    for (std::size_t end = rows.size(); end > 0;) {
+        std::size_t begin = end - 1;
+        while (begin > 0 && rows[begin - 1] == rows[begin] - 1) --begin;
+        const int first = rows[begin], last = rows[end - 1];
+        model_->removeRange(first, last,
+                            [&] { objects_.erase(objects_.begin() + first, objects_.begin() + last + 1); });
+        end = begin;
+    }
     showSelectedEntryInfo();
 }
 
@@ -394,6 +403,7 @@ void AppController::viewItem() {
     if (wasFullscreen) fullScreen();
 
     if (ui_.viewerWindow->isVisible()) ui_.viewerWindow->fadeOut();
+    leaveShownMovie();
     stopShownMovie();
     if (!ui_.cWindow->isVisible() || ui_.cWindow->alphaValue() != 1.0f) ui_.cWindow->fadeIn();
 
@@ -408,6 +418,12 @@ void AppController::viewItem() {
         return;
     }
     mov_ = std::move(opened);
+    const QString path = QString::fromStdString(entry.name);
+    const double start = startPosition(path, *mov_);
+    if (start > 0) {
+        const double scale = double(toolbox::GetMovieTimeScale(mov_->record()));
+        toolbox::SetMovieTimeValue(mov_->record(), toolbox::TimeValue(std::llround(start * scale)));
+    }
     MovieView& view = movieView();
     volumeSlide();
 
@@ -441,10 +457,34 @@ void AppController::viewItem() {
     speakWithCaption(ui_.cNameField);
     speakWithCaption(ui_.cTimeField);
     cLength_ = ui_.lengthField->text();
+    if (start > 0) showPosition();  // the read-out and slider say where it starts, not 0
     setupMoviePlayingCompleteCallback(mov_->record());
+    emit viewed(path);
 
     if (wasFullscreen) fullScreen();
     emit stateChanged();
+}
+
+void AppController::startNextViewOf(const QString& path, double seconds) {
+    startNextPath_ = path;
+    startNextSeconds_ = seconds;
+}
+
+double AppController::startPosition(const QString& path, const CLMovie& movie) {
+    double start = 0;
+    if (!startNextPath_.isEmpty() && startNextPath_ == path) {
+        start = startNextSeconds_;
+        startNextPath_.clear();
+    } else if (startAt_) {
+        start = startAt_(path);
+    }
+    // Started in its last second a movie would end at once and move the playlist on.
+    const double length = double(movie.duration()) / double(std::max(1L, movie.timeScale()));
+    return std::isfinite(start) && start > 0 && start < length - 1 ? start : 0;
+}
+
+void AppController::leaveShownMovie() {
+    if (view_ && view_->movie()) emit leaving(shownPath(), shownSeconds(), shownLength());
 }
 
 void AppController::setupMoviePlayingCompleteCallback(toolbox::Movie movie) {
@@ -464,7 +504,9 @@ void AppController::movieEnded(toolbox::CallBack callBack, void* messages) {
 void AppController::movieFinished(const toolbox::CallBack& callBack) {
     toolbox::DisposeCallBack(callBack);
     // A movie replaced in the meantime does not move the playlist on.
-    if (callBack && callBack == endCallBack_) playNextEntry();
+    if (!callBack || callBack != endCallBack_) return;
+    emit playedToEnd(shownPath());
+    playNextEntry();
 }
 
 void AppController::playNextEntry() {
@@ -536,6 +578,7 @@ void AppController::mainButtonClicked() {
         setPlayImages(false);
         buttonState_ = false;
         if (view_) {
+            leaveShownMovie();
             view_->stop();
             showPosition();  // the read-out says where it stopped, not where it was a second ago
         }
@@ -677,6 +720,19 @@ void AppController::moveTo(double seconds) {
 
 QString AppController::shownPath() const {
     return view_ && view_->movie() ? QString::fromStdString(view_->movie()->source) : QString();
+}
+
+double AppController::shownSeconds() const {
+    if (!view_ || !view_->movie()) return 0;
+    const toolbox::Movie movie = view_->movie().get();
+    return double(toolbox::GetMovieTime(movie, nullptr)) /
+           double(std::max(1, toolbox::GetMovieTimeScale(movie)));
+}
+
+double AppController::shownLength() const {
+    if (!view_ || !view_->movie()) return 0;
+    const toolbox::Movie movie = view_->movie().get();
+    return double(toolbox::GetMovieDuration(movie)) / double(std::max(1, toolbox::GetMovieTimeScale(movie)));
 }
 
 float AppController::floatValue(const QSlider* slider) {

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -153,6 +154,16 @@ public:
     void moveTo(double seconds);
     // The file of the movie in the viewer; empty when none is loaded.
     QString shownPath() const;
+    // Where the movie in the viewer is and how long it is, in seconds; 0 when none is loaded.
+    double shownSeconds() const;
+    double shownLength() const;
+
+    // ---- Where a movie starts
+    // Asked, as each movie is viewed, where in it to start; 0 is its beginning.
+    using StartAt = std::function<double(const QString& path)>;
+    void setStartAt(StartAt startAt) { startAt_ = std::move(startAt); }
+    // The next view of this file starts there, whatever startAt says, once.
+    void startNextViewOf(const QString& path, double seconds);
 
     // The slider's value as the 0..1 fraction the player speaks in.
     static float floatValue(const QSlider* slider);
@@ -163,6 +174,12 @@ signals:
     void stateChanged();
     // The position jumped rather than played on.
     void positionJumped();
+    // A movie was put in the viewer.
+    void viewed(const QString& path);
+    // The movie in the viewer is about to be paused or replaced, at that time of that length.
+    void leaving(const QString& path, double seconds, double length);
+    // The movie in the viewer played to its end.
+    void playedToEnd(const QString& path);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -179,6 +196,8 @@ private:
     int nextViewableRow(int after) const;
     MovieView& movieView();
     void stopShownMovie();
+    void leaveShownMovie();
+    double startPosition(const QString& path, const CLMovie& movie);
     void viewRow(int row);
     void showPosition();
     void setTimeSlider(float fraction);
@@ -205,6 +224,9 @@ private:
     std::unique_ptr<TrackMenus> tracks_;
     std::unique_ptr<VolumePreference> volumePreference_;
     bool settingTimeSlider_ = false;
+    StartAt startAt_;
+    QString startNextPath_;
+    double startNextSeconds_ = 0;
 };
 
 }  // namespace reel

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -12,8 +13,11 @@
 #include "app/app_controller.h"
 #include "app/desktop_controls.h"
 #include "app/preferences_dialog.h"
+#include "app/recent_menu.h"
+#include "app/resume_keeper.h"
 #include "app/session_keeper.h"
 #include "app/track_menus.h"
+#include "platform/history_store.h"
 #include "transport/controller_window.h"
 #include "transport/fade_window.h"
 #include "ui/button_keys.h"
@@ -123,15 +127,17 @@ Interface::Interface(MovieViewFactory makeMovieView)
     QObject::connect(playlist.actionLoadSubtitle, &QAction::triggered, &tracks,
                      [&tracks, window = viewerWindow_.get()] { tracks.loadSubtitle(window); });
     tracks.contextMenu()->addAction(playlist.actionLoadSubtitle);
-    QObject::connect(
-        playlist.actionPreferences, &QAction::triggered, &tracks, [&tracks, window = playlistWindow_.get()] {
-            auto* dialog = new PreferencesDialog(window);
-            dialog->setAttribute(Qt::WA_DeleteOnClose);
-            dialog->setTrackPreferences(tracks.preferences());
-            QObject::connect(dialog, &QDialog::accepted, &tracks,
-                             [&tracks, dialog] { tracks.setPreferences(dialog->trackPreferences()); });
-            dialog->open();
-        });
+    QObject::connect(playlist.actionPreferences, &QAction::triggered, &tracks,
+                     [this, &tracks, window = playlistWindow_.get()] {
+                         auto* dialog = new PreferencesDialog(window);
+                         dialog->setAttribute(Qt::WA_DeleteOnClose);
+                         dialog->setTrackPreferences(tracks.preferences());
+                         QObject::connect(dialog, &QDialog::accepted, &tracks, [this, &tracks, dialog] {
+                             tracks.setPreferences(dialog->trackPreferences());
+                             if (resume_) resume_->setEnabled(PlayerPreferences::load().resumeMovies);
+                         });
+                         dialog->open();
+                     });
     for (QAction* action :
          {playlist.actionNextAudio, playlist.actionNextSubtitle, playlist.actionLoadSubtitle})
         action->setShortcutContext(Qt::ApplicationShortcut);
@@ -156,10 +162,24 @@ Interface::Interface(MovieViewFactory makeMovieView)
 
     // Media keys, the desktop's media controls and the screen saver.
     desktopControls_ = std::make_unique<DesktopControls>(c, messages);
+    recentMenuOutlet_ = playlist.recentMenu;
+    recentMenuOutlet_->setEnabled(false);  // until there is a history to list
+}
+
+void Interface::keepHistory(const QString& folder) {
+    if (history_) return;
+    history_ = std::make_unique<platform::HistoryStore>(folder);
+    resume_ = std::make_unique<ResumeKeeper>(*controller_, *history_);
+    resume_->setEnabled(PlayerPreferences::load().resumeMovies);
+    recent_ = std::make_unique<RecentMenu>(recentMenuOutlet_, *controller_, *history_);
+    recentMenuOutlet_->setEnabled(true);
 }
 
 Interface::~Interface() {
     // What refers to the controller goes first, then the controller: it refers to the windows' controls.
+    recent_.reset();
+    resume_.reset();
+    history_.reset();
     desktopControls_.reset();
     controller_.reset();
 }
@@ -200,6 +220,7 @@ int runApplication(int& argc, char** argv, const std::vector<std::string>& files
     }
     // The playlist survives crashes in a state file of its own.
     SessionKeeper session(interface.controller(), SessionKeeper::defaultFolder());
+    interface.keepHistory(SessionKeeper::defaultFolder());
     QTimer::singleShot(0, &interface.controller(), [&] {
         interface.controller().applicationDidFinishLaunching();
         interface.controller().addFiles(files);
@@ -219,6 +240,7 @@ int runApplication(int& argc, char** argv, const std::vector<std::string>& files
         });
     });
     const int status = app.exec();
+    interface.resume()->recordNow();
     session.endCleanly();
     return status;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <functional>
 #include <memory>
 #include <string>
@@ -8,6 +9,7 @@
 #include "platform/movie_view.h"
 
 class QMainWindow;
+class QMenu;
 
 namespace reel {
 
@@ -16,6 +18,11 @@ class DesktopControls;
 class ControllerWindow;
 class FadeWindow;
 class PlayerMessages;
+class RecentMenu;
+class ResumeKeeper;
+namespace platform {
+class HistoryStore;
+}
 
 // The loaded interface: the three windows from their descriptions, the
 // controller with its outlets connected and its actions wired, awake.
@@ -31,6 +38,14 @@ public:
     PlayerMessages& messages() { return *messages_; }
     DesktopControls& desktopControls() { return *desktopControls_; }
 
+    // Remembers, in the history database in the folder, where movies were
+    // left and what was opened last (File > Open Recent); resumes movies as
+    // the preference says.
+    void keepHistory(const QString& folder);
+    platform::HistoryStore* history() { return history_.get(); }
+    ResumeKeeper* resume() { return resume_.get(); }
+    RecentMenu* recentMenu() { return recent_.get(); }
+
 private:
     std::unique_ptr<PlayerMessages> messages_;
     std::unique_ptr<QMainWindow> playlistWindow_;
@@ -38,6 +53,10 @@ private:
     std::unique_ptr<FadeWindow> viewerWindow_;
     std::unique_ptr<AppController> controller_;
     std::unique_ptr<DesktopControls> desktopControls_;
+    QMenu* recentMenuOutlet_ = nullptr;
+    std::unique_ptr<platform::HistoryStore> history_;
+    std::unique_ptr<ResumeKeeper> resume_;
+    std::unique_ptr<RecentMenu> recent_;
 };
 
 // The desktop player: loads the interface, shows the playlist, adds the files

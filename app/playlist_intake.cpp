@@ -124,7 +124,7 @@ void PlaylistIntake::openPlaylist(const Item& item) {
     queue_.insert(queue_.begin(), std::make_move_iterator(lines.begin()),
                   std::make_move_iterator(lines.end()));
     total_ += int(lines.size());
-    emit playlistOpened(QFileInfo(text).absoluteFilePath());
+    emit playlistOpened(QFileInfo(text).absoluteFilePath(), through->size() > 1);
 }
 
 void PlaylistIntake::runSlice() {

@@ -58,8 +58,8 @@ public:
 
 signals:
     void finished();
-    // A playlist file was read and its lines queued.
-    void playlistOpened(const QString& path);
+    // A playlist file was read and its lines queued; nested when another playlist listed it.
+    void playlistOpened(const QString& path, bool nested);
 
 private:
     struct Item {

@@ -3,8 +3,11 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QMimeData>
+#include <QPainter>
 #include <QPalette>
+#include <QPixmap>
 #include <QUrl>
 
 #include "media/playlist_file.h"
@@ -31,6 +34,25 @@ DragOperation validateDrop(const QMimeData* dragged) {
     return isAcceptedExtension(ext) || ext == "BIN" || playlist ? DragOperation::Link : DragOperation::None;
 }
 
+namespace {
+
+// A tick before the path of a movie seen to its end, in the text's own colour.
+QIcon watchedMark() {
+    static const QIcon mark = [] {
+        QPixmap picture(32, 32);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QGuiApplication::palette().color(QPalette::Highlight), 5, Qt::SolidLine,
+                            Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPolyline(QPolygonF({{6, 17}, {13, 24}, {26, 8}}));
+        return QIcon(picture);
+    }();
+    return mark;
+}
+
+}  // namespace
+
 PlaylistModel::PlaylistModel(const std::vector<EntryRecord>& entries, QObject* parent)
     : QAbstractTableModel(parent), entries_(entries) {}
 
@@ -49,9 +71,16 @@ QVariant PlaylistModel::data(const QModelIndex& index, int role) const {
         case Qt::AccessibleTextRole:
             // A screen reader names the row by its file, not the whole path.
             return QFileInfo(platform::displayText(entry.name)).fileName();
-        case Qt::ToolTipRole:
-            return entry.problem.empty() ? platform::displayText(entry.name)
-                                         : platform::displayText(entry.name + "\n" + entry.problem);
+        case Qt::ToolTipRole: {
+            QString tip = platform::displayText(entry.name);
+            if (!entry.problem.empty()) tip += '\n' + QString::fromStdString(entry.problem);
+            if (isWatched(entry)) tip += '\n' + tr("Watched");
+            return tip;
+        }
+        case Qt::DecorationRole:
+            return isWatched(entry) ? watchedMark() : QVariant();
+        case Qt::AccessibleDescriptionRole:
+            return isWatched(entry) ? tr("Watched") : QVariant();
         case Qt::ForegroundRole:
             // An entry that cannot be viewed is greyed, as disabled text is.
             if (entry.problem.empty()) return {};
@@ -59,6 +88,12 @@ QVariant PlaylistModel::data(const QModelIndex& index, int role) const {
         default:
             return {};
     }
+}
+
+void PlaylistModel::marksChanged() {
+    if (entries_.empty()) return;
+    emit dataChanged(index(0, 0), index(int(entries_.size()) - 1, columnCount() - 1),
+                     {Qt::DecorationRole, Qt::AccessibleDescriptionRole, Qt::ToolTipRole});
 }
 
 QVariant PlaylistModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -131,8 +166,8 @@ void PlaylistModel::appendRow(const std::function<void()>& append) {
     endInsertRows();
 }
 
-void PlaylistModel::removeRow(int row, const std::function<void()>& remove) {
-    beginRemoveRows({}, row, row);
+void PlaylistModel::removeRange(int first, int last, const std::function<void()>& remove) {
+    beginRemoveRows({}, first, last);
     remove();
     endRemoveRows();
 }

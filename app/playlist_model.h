@@ -44,12 +44,17 @@ public:
 
     // Changes to the playlist, made by the callback between the model's notices.
     void appendRow(const std::function<void()>& append);
-    void removeRow(int row, const std::function<void()>& remove);
+    void removeRange(int first, int last, const std::function<void()>& remove);
     void replaceRow(int row, const std::function<void()>& replace);
     void replaceAll(const std::function<void()>& replace);
     // The rows take the places order gives them (order[new row] is the old row);
     // selections and other held places follow their rows.
     void reorder(const std::vector<int>& order, const std::function<void()>& permute);
+
+    // Which entries were seen to their end; they carry a mark. Unset, none are.
+    void setWatched(std::function<bool(const EntryRecord&)> watched) { watched_ = std::move(watched); }
+    // Which entries are marked may have changed: the table looks again.
+    void marksChanged();
 
     Qt::DropActions supportedDragActions() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
@@ -61,7 +66,10 @@ signals:
     void rowsDropped(const std::vector<int>& rows, int destination);
 
 private:
+    bool isWatched(const EntryRecord& entry) const { return watched_ && watched_(entry); }
+
     const std::vector<EntryRecord>& entries_;
+    std::function<bool(const EntryRecord&)> watched_;
 };
 
 }  // namespace reel

@@ -30,7 +30,9 @@ QString joined(const std::vector<std::string>& list) {
 PlayerPreferences PlayerPreferences::load() {
     PlayerPreferences loaded;
     const auto domain = platform::persistentDomainForName(platform::kPreferenceDomain);
-    if (domain) loaded.restorePlaylist = truth(domain->value(kRestorePlaylistKey));
+    if (!domain) return loaded;
+    loaded.restorePlaylist = truth(domain->value(kRestorePlaylistKey));
+    loaded.resumeMovies = truth(domain->value(kResumeMoviesKey));
     return loaded;
 }
 
@@ -38,13 +40,16 @@ void PlayerPreferences::store() const {
     QVariantMap domain =
         platform::persistentDomainForName(platform::kPreferenceDomain).value_or(QVariantMap());
     domain.insert(kRestorePlaylistKey, restorePlaylist);
+    domain.insert(kResumeMoviesKey, resumeMovies);
     platform::setPersistentDomain(domain, platform::kPreferenceDomain);
 }
 
 PreferencesDialog::PreferencesDialog(QWidget* parent)
     : QDialog(parent), form_(std::make_unique<Ui::PreferencesDialog>()) {
     form_->setupUi(this);
-    form_->restorePlaylist->setChecked(PlayerPreferences::load().restorePlaylist);
+    const PlayerPreferences stored = PlayerPreferences::load();
+    form_->restorePlaylist->setChecked(stored.restorePlaylist);
+    form_->resumeMovies->setChecked(stored.resumeMovies);
 }
 
 PreferencesDialog::~PreferencesDialog() = default;
@@ -52,6 +57,7 @@ PreferencesDialog::~PreferencesDialog() = default;
 void PreferencesDialog::accept() {
     PlayerPreferences chosen = PlayerPreferences::load();
     chosen.restorePlaylist = form_->restorePlaylist->isChecked();
+    chosen.resumeMovies = form_->resumeMovies->isChecked();
     chosen.store();
     QDialog::accept();
 }

@@ -14,6 +14,7 @@ namespace reel {
 // The player's switches, kept in the preference domain beside VolumeLevel.
 struct PlayerPreferences {
     bool restorePlaylist = false;
+    bool resumeMovies = false;
 
     static PlayerPreferences load();
     // Writes the switches into the domain, keeping every other key in it.
@@ -21,6 +22,7 @@ struct PlayerPreferences {
 };
 
 inline constexpr const char* kRestorePlaylistKey = "RestorePlaylist";
+inline constexpr const char* kResumeMoviesKey = "ResumeMovies";
 
 // Edit > Preferences…: shows the stored settings. Accepting stores the
 // player's switches; the track settings are read back by whoever opened it.

@@ -12,7 +12,6 @@
 #include "app/app_controller.h"
 #include "app/playlist_intake.h"
 #include "app/playlist_table.h"
-#include "media/cl_movie.h"
 #include "platform/log.h"
 #include "platform/state_file.h"
 
@@ -34,11 +33,12 @@ QByteArray encodeSession(const SessionSnapshot& snapshot) {
         if (line.seconds >= 0) entry.insert("seconds", line.seconds);
         entries.append(entry);
     }
-    const QJsonObject root{{"version", kVersion},
-                           {"clean", snapshot.clean},
-                           {"selected", snapshot.selected},
-                           {"position", snapshot.position},
-                           {"entries", entries}};
+    QJsonObject root{{"version", kVersion},
+                     {"clean", snapshot.clean},
+                     {"selected", snapshot.selected},
+                     {"position", snapshot.position},
+                     {"entries", entries}};
+    if (!snapshot.shown.isEmpty()) root.insert("shown", snapshot.shown);
     return QJsonDocument(root).toJson(QJsonDocument::Compact) + '\n';
 }
 
@@ -57,6 +57,7 @@ std::optional<SessionSnapshot> decodeSession(const QByteArray& bytes, QString* w
     snapshot.clean = root.value("clean").toBool();
     snapshot.selected = root.value("selected").toInt(-1);
     snapshot.position = root.value("position").toDouble(-1);
+    snapshot.shown = root.value("shown").toString();
     for (const QJsonValue& value : root.value("entries").toArray()) {
         const QJsonObject entry = value.toObject();
         PlaylistLine line{entry.value("name").toString(), entry.value("title").toString(),
@@ -67,12 +68,7 @@ std::optional<SessionSnapshot> decodeSession(const QByteArray& bytes, QString* w
     return snapshot;
 }
 
-QString SessionKeeper::defaultFolder() {
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    // The XDG base directory rules ignore relative paths.
-    if (state.isEmpty() || !QDir::isAbsolutePath(state)) state = QDir::homePath() + "/.local/state";
-    return state + "/reel";
-}
+QString SessionKeeper::defaultFolder() { return platform::StateFile::defaultFolder(); }
 
 SessionKeeper::SessionKeeper(AppController& controller, const QString& folder, QObject* parent)
     : QObject(parent),
@@ -117,6 +113,13 @@ void SessionKeeper::start(bool restoreAlways, const AskRestore& ask) {
             controller_.selectRow(selected);
             controller_.showSelectedEntryInfo();
         }
+        // The movie that was being viewed goes on from where it was when it is viewed again.
+        QString shown = previous_->shown;
+        if (shown.isEmpty() && previous_->selected >= 0 &&
+            previous_->selected < int(previous_->entries.size()))
+            shown = previous_->entries[std::size_t(previous_->selected)].location;
+        if (!shown.isEmpty() && previous_->position > 0)
+            controller_.startNextViewOf(shown, previous_->position);
         beginRecording();
         emit restored();
     });
@@ -132,7 +135,11 @@ void SessionKeeper::beginRecording() {
     connect(model, &QAbstractItemModel::rowsMoved, this, &SessionKeeper::changed);
     connect(model, &QAbstractItemModel::modelReset, this, &SessionKeeper::changed);
     connect(model, &QAbstractItemModel::layoutChanged, this, &SessionKeeper::changed);
-    connect(model, &QAbstractItemModel::dataChanged, this, &SessionKeeper::changed);
+    // Marks beside the entries are not the playlist: only a changed entry is.
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                if (roles.isEmpty() || roles.contains(Qt::DisplayRole)) changed();
+            });
     connect(controller_.outlets().tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SessionKeeper::changed);
     whilePlaying_.start();
@@ -153,6 +160,7 @@ struct RawSnapshot {
     };
     std::vector<Entry> entries;
     int selected = -1;
+    std::string shown;
     double position = -1;
 
     SessionSnapshot cooked() const {
@@ -165,6 +173,7 @@ struct RawSnapshot {
                                    known ? seconds : -1});
         }
         out.selected = selected;
+        out.shown = QString::fromStdString(shown);
         out.position = position;
         return out;
     }
@@ -176,8 +185,10 @@ RawSnapshot rawSnapshot(const AppController& controller) {
     now.entries.reserve(objects.size());
     for (const EntryRecord& entry : objects) now.entries.push_back({entry.name, entry.title, entry.seconds});
     now.selected = controller.selectedRow();
-    if (controller.view() && controller.view()->movie())
-        now.position = double(CLMovie(controller.view()->movie()).currentSeconds());
+    if (controller.view() && controller.view()->movie()) {
+        now.shown = controller.view()->movie()->source;
+        now.position = controller.shownSeconds();
+    }
     return now;
 }
 

@@ -22,7 +22,8 @@ class StateFile;
 struct SessionSnapshot {
     std::vector<PlaylistLine> entries;
     int selected = -1;
-    // Where the movie being viewed was, in seconds; negative when none was.
+    // The movie being viewed, and where it was, in seconds; negative when none was.
+    QString shown;
     double position = -1;
     // Set only by a normal quit: a file without it was left by a crash.
     bool clean = false;

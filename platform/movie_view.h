@@ -22,7 +22,7 @@ public:
     virtual QWidget* widget() = 0;
 
     // Loads the movie (paused unless start() was asked for) and gives it a
-    // clock; null unloads.
+    // clock, at the movie's current time; null unloads.
     virtual void setMovie(std::shared_ptr<toolbox::MovieRecord> movie) = 0;
     virtual const std::shared_ptr<toolbox::MovieRecord>& movie() const = 0;
 

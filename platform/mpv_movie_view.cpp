@@ -203,8 +203,10 @@ void MpvMovieView::setMovie(std::shared_ptr<toolbox::MovieRecord> movie) {
         player_->unload();
         return;
     }
+    // A movie set at a time other than its start plays from there.
+    pendingStart_ = movie_->timeScale > 0 ? double(movie_->currentTime) / double(movie_->timeScale) : 0.0;
     // The clock exists at once, so the end of the movie can be waited for before it loads.
-    movie_->clock = player_->newClock();
+    movie_->clock = player_->newClock(pendingStart_);
     pendingPath_ = movie_->source;
     firstFrameWanted_ = true;
     restarted_ = false;
@@ -214,7 +216,7 @@ void MpvMovieView::setMovie(std::shared_ptr<toolbox::MovieRecord> movie) {
 void MpvMovieView::loadWhenReady() {
     if (pendingPath_.empty() || !player_->valid()) return;
     if (player_->rendersVideo() && !render_ && !pictureFailed_) return;  // the first paint loads it
-    player_->load(pendingPath_);
+    player_->load(pendingPath_, pendingStart_);
     pendingPath_.clear();
 }
 

@@ -79,6 +79,7 @@ private:
     mpv_render_context* render_ = nullptr;
     std::shared_ptr<toolbox::MovieRecord> movie_;
     std::string pendingPath_;
+    double pendingStart_ = 0;  // seconds into it
     bool firstFrameWanted_ = false;
     bool restarted_ = false;
     bool pictureFailed_ = false;

@@ -195,16 +195,18 @@ MpvPlayer::~MpvPlayer() {
     mpv_terminate_destroy(mpv_);
 }
 
-std::shared_ptr<toolbox::PlaybackClock> MpvPlayer::newClock() {
+std::shared_ptr<toolbox::PlaybackClock> MpvPlayer::newClock(double startSeconds) {
     auto clock = std::make_shared<MpvClock>(this);
+    clock->setPosition(std::max(0.0, startSeconds));
     std::lock_guard lock(clockMutex_);
     if (clock_) clock_->detach();
     clock_ = clock;
     return clock;
 }
 
-void MpvPlayer::load(const std::string& path) {
-    position_ = 0;
+void MpvPlayer::load(const std::string& path, double startSeconds) {
+    startSeconds = std::isfinite(startSeconds) ? std::max(0.0, startSeconds) : 0.0;
+    position_ = startSeconds;
     duration_ = 0;
     eof_ = false;
     forward_ = true;
@@ -232,8 +234,27 @@ void MpvPlayer::load(const std::string& path) {
             subtitleFiles_.clear();
             tracks_.clear();
         }
-        const char* command[] = {mpv::kLoadFile, path.c_str(), nullptr};
-        mpv_command_async(mpv_, tag(mpv::kLoadFile), command);
+        if (startSeconds <= 0) {
+            const char* command[] = {mpv::kLoadFile, path.c_str(), nullptr};
+            mpv_command_async(mpv_, tag(mpv::kLoadFile), command);
+            return;
+        }
+        // The file opens at that time rather than being sought once it has
+        // loaded: mpv drops a seek sent while the file still loads. Named
+        // arguments read the same whichever mpv places "options" where.
+        const std::string options = "start=" + std::to_string(startSeconds);
+        mpv_node values[] = {{}, {}, {}};
+        const char* keys[] = {"name", "url", "options"};
+        const char* texts[] = {mpv::kLoadFile, path.c_str(), options.c_str()};
+        for (int i = 0; i < 3; ++i) {
+            values[i].format = MPV_FORMAT_STRING;
+            values[i].u.string = const_cast<char*>(texts[i]);
+        }
+        mpv_node_list map{3, values, const_cast<char**>(keys)};
+        mpv_node command{};
+        command.format = MPV_FORMAT_NODE_MAP;
+        command.u.list = &map;
+        mpv_command_node_async(mpv_, tag(mpv::kLoadFile), &command);
     }
 }
 

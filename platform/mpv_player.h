@@ -38,11 +38,12 @@ public:
     // With vo=libmpv the picture comes through a render context someone must make.
     bool rendersVideo() const { return rendersVideo_; }
 
-    // A clock for the next file loaded; the previous file's clock is retired
-    // and never calls back again.
-    std::shared_ptr<toolbox::PlaybackClock> newClock();
-    // Loads a file for the newest clock, paused unless playing was asked for.
-    void load(const std::string& path);
+    // A clock for the next file loaded, reading startSeconds until it plays;
+    // the previous file's clock is retired and never calls back again.
+    std::shared_ptr<toolbox::PlaybackClock> newClock(double startSeconds = 0);
+    // Loads a file for the newest clock, paused unless playing was asked for,
+    // at startSeconds into it.
+    void load(const std::string& path, double startSeconds = 0);
 
     void setPaused(bool paused);
     bool paused() const { return paused_; }

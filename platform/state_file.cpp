@@ -31,6 +31,13 @@ bool writeAll(int fd, const QByteArray& bytes) {
 
 }  // namespace
 
+QString StateFile::defaultFolder() {
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    // The XDG base directory rules ignore relative paths.
+    if (state.isEmpty() || !QDir::isAbsolutePath(state)) state = QDir::homePath() + "/.local/state";
+    return state + "/reel";
+}
+
 StateFile::StateFile(QString path, QObject* parent)
     : QObject(parent), path_(std::move(path)), worker_([this] { run(); }) {}
 

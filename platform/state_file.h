@@ -24,6 +24,8 @@ public:
     ~StateFile() override;
 
     const QString& path() const { return path_; }
+    // Where the player keeps its state: $XDG_STATE_HOME/reel, ~/.local/state/reel by default.
+    static QString defaultFolder();
 
     using Maker = std::function<QByteArray()>;
     // Queues a version, made on the writing thread; returns its number.

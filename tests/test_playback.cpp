@@ -120,6 +120,22 @@ private slots:
         }
     }
 
+    // A movie asked to start part-way opens there: mpv plays on from that time,
+    // and the next movie, asked nothing, starts at its beginning.
+    void aMovieStartsWhereItIsAsked() {
+        const QString movie = clip("resumed.mp4", 30);
+        add({movie, movie});
+        c().startNextViewOf(movie, 17.5);
+        viewRow(0);
+        QVERIFY(qAbs(player().position() - 17.5) < 0.01);  // before mpv has said anything
+        QTRY_VERIFY_WITH_TIMEOUT(property("time-pos").toDouble() > 17.5, 5000);
+        QVERIFY(property("time-pos").toDouble() < 25);
+        QVERIFY(ui().cTimeField->text().startsWith("0:00:17/"));
+        viewRow(1);
+        QTRY_VERIFY_WITH_TIMEOUT(player().position() > 0.2, 5000);
+        QVERIFY(player().position() < 5);
+    }
+
     // A change of level keeps the window's native window: making it anew would
     // move the native windows inside it (the movie's picture) to a new parent,
     // which software OpenGL does not survive. Only X11 makes windows anew for it.

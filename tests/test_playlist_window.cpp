@@ -112,6 +112,40 @@ private slots:
         QCOMPARE(c().objects().size(), 2u);
     }
 
+    void removeTakesEverySelectedEntry() {
+        const QString movie = copy("m.mp4");
+        const struct {
+            std::vector<int> selected;
+            QList<int> left;
+        } cases[] = {
+            {{0, 1, 2, 3, 4, 5}, {}},  // all of them
+            {{1, 3, 5}, {0, 2, 4}},    // every other one
+            {{0, 1, 4, 5}, {2, 3}},    // two runs, at both ends
+            {{5, 2, 3}, {0, 1, 4}},    // selected out of order
+            {{2}, {0, 1, 3, 4, 5}},    // one alone, as before
+        };
+        for (const auto& test : cases) {
+            relaunch();
+            // Titles tell the entries apart; the file is the same.
+            std::vector<PlaylistLine> lines;
+            for (int i = 0; i < 6; ++i) lines.push_back({movie, QString::number(i), -1});
+            c().intake().addLines(lines);
+            c().intake().finish();
+            QItemSelectionModel* selection = ui().tableView->selectionModel();
+            selection->clearSelection();
+            for (int row : test.selected)
+                selection->select(model()->index(row, 0),
+                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            c().removeItem();
+            QList<int> left;
+            for (const EntryRecord& e : c().objects()) left << std::stoi(e.title);
+            QCOMPARE(left, test.left);
+            QCOMPARE(model()->rowCount(), test.left.size());
+            QCOMPARE(c().selectedRow(), -1);
+            QCOMPARE(ui().nameField->text(), QString("No Video"));
+        }
+    }
+
     void dropsAreCheckedByTheirFirstFile() {
         const QString mov = copy("drop.mov", "mjpeg_ima4_2997.mov");
         const QString bin = files_.filePath("disc.bin"), txt = files_.filePath("notes.txt");

@@ -36,6 +36,8 @@ public:
         rate_ = 1.0f;
         if (!movie_) return;
         clock = std::make_shared<Clock>();
+        // A movie set at a time other than its start plays from there, as in the real view.
+        if (movie_->timeScale > 0) clock->seconds = double(movie_->currentTime) / double(movie_->timeScale);
         movie_->clock = clock;
         loaded.push_back(movie_->source);
     }
