@@ -180,8 +180,8 @@ TrackChoice chooseTracks(const std::vector<TrackInfo>& tracks, const LanguagePre
         choice.subtitle = t->id;
     } else if (preferences.subtitles.empty()) {
         // No language asked for: the file's own default, else the first there is.
-        const TrackInfo* t = fileDefault(subtitles);
-        choice.subtitle = (t ? t : subtitles.front())->id;
+        const TrackInfo* own = fileDefault(subtitles);
+        choice.subtitle = (own ? own : subtitles.front())->id;
     }
     return choice;
 }

@@ -162,7 +162,7 @@ SingleInstance::Role SingleInstance::handOver(const Request& request, Patience p
                     .arg(patience.startingMilliseconds));
             return Role::Alone;
         }
-        QThread::msleep(pause);
+        QThread::msleep(static_cast<unsigned long>(pause));
         pause = std::min(pause * 2, 50);
     }
 }

@@ -84,7 +84,7 @@ else
     fail "the package is named ${deb[0]##*/}"
   depends=$(dpkg-deb --field "${deb[0]}" Depends)
   # Read off the binaries: the libraries the player links, and what Qt loads by name.
-  for needed in libmpv libqt6widgets6 libqt6dbus6 libavformat libc6 qt6-qpa-plugins; do
+  for needed in libmpv libqt6widgets6 libqt6dbus6 libavformat libc6 qt6-qpa-plugins libqt6sql6-sqlite; do
     [[ $depends == *"$needed"* ]] || fail "the package does not depend on $needed: $depends"
   done
   contents=$(dpkg-deb --contents "${deb[0]}")

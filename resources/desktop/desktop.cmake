@@ -49,7 +49,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its window-system plugins at run time, so no library names them:
 # X11 (and XWayland) needs qt6-qpa-plugins; Wayland itself, qt6-wayland; OpenGL a Mesa driver.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The history database is opened through Qt SQL's SQLite driver, a plugin too.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, libgl1-mesa-dri")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

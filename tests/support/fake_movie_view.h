@@ -50,8 +50,8 @@ public:
         rate_ = rate;
         playing = rate != 0;
     }
-    void setMuted(bool muted) override { this->muted = muted; }
-    void setVolume(float volume) override { this->volume = volume; }
+    void setMuted(bool on) override { muted = on; }
+    void setVolume(float level) override { volume = level; }
 
     std::shared_ptr<Clock> clock;     // the movie shown now's
     std::vector<std::string> loaded;  // every movie set, oldest first
