@@ -2,7 +2,6 @@
 
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -13,8 +12,6 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScopeGuard>
-#include <QSlider>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
 #include <filesystem>
@@ -23,7 +20,6 @@
 #include "app/playlist_intake.h"
 #include "app/playlist_model.h"
 #include "app/playlist_table.h"
-#include "platform/preferences.h"
 #include "support/fake_toolbox.h"
 #include "support/log_recorder.h"
 #include "support/media.h"
@@ -46,14 +42,6 @@ class PlaylistWindowTest : public test::InterfaceTest {
     }
 
 private slots:
-    void startsEmptyAndAClickOnNothingKeepsNoVideo() {
-        QCOMPARE(model()->rowCount(), 0);
-        expectPanel({"No Video"});
-        interface().playlistWindow().show();
-        click({20, 20});
-        expectPanel({"No Video"});
-    }
-
     void openPanelAddsInOrderAndSkipsWhatItCannot() {
         const QString one = copy("one.mp4");
         const QStringList chosen = {one,
@@ -78,8 +66,10 @@ private slots:
     }
 
     void panelFollowsTheSelection() {
-        add({copy("one.mp4"), copy("Trip.avi", "dx50_mp3.avi")});
         interface().playlistWindow().show();
+        click({20, 20});  // empty: a click on nothing keeps "No Video"
+        expectPanel({"No Video"});
+        add({copy("one.mp4"), copy("Trip.avi", "dx50_mp3.avi")});
         const QRect second = ui().tableView->visualRect(model()->index(1, 0));
         click(second.center());
         QCOMPARE(c().selectedRow(), 1);
@@ -192,7 +182,6 @@ private slots:
         }
         add(all);
         const QStringList added = names();
-        QVERIFY(added.size() >= good.size() && added.size() <= all.size());
         // Every good file is there, in the order given.
         int at = 0;
         for (const QString& name : added) at += at < good.size() && name == good[at];
