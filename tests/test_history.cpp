@@ -9,11 +9,9 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
-#include <QSlider>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QtTest>
-#include <thread>
 
 #include "app/playlist_intake.h"
 #include "app/playlist_table.h"
@@ -25,6 +23,7 @@
 #include "platform/preferences.h"
 #include "support/fake_movie_view.h"
 #include "support/log_recorder.h"
+#include "support/media.h"
 #include "support/qt_support.h"
 
 using namespace reel;
@@ -35,9 +34,7 @@ using platform::PlaceMark;
 namespace {
 
 void write(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
+    test::spit(path.toStdString(), bytes.toStdString());
 }
 
 QByteArray pattern(qint64 size, char seed) {
@@ -119,7 +116,6 @@ private slots:
         const QString big = files_.filePath("big.bin");
         write(big, pattern(5 * chunk, 'a'));
         const QString key = *ContentKey::of(big);
-        QVERIFY(key.startsWith(QString::number(5 * chunk) + '-'));
         const auto keyOf = [&](const QByteArray& bytes) {
             const QString path = files_.filePath("other.bin");
             write(path, bytes);
@@ -180,11 +176,8 @@ private slots:
             if (i != 10) expected << QString("/m/%1.mp4").arg(i);
         QCOMPARE(store.recent(), expected);
         QCOMPARE(ask(database(), "PRAGMA journal_mode").toString(), QString("wal"));
-        QCOMPARE(ask(database(), "PRAGMA user_version").toInt(), HistoryStore::kSchemaVersion);
-        QCOMPARE(ask(database(), "SELECT COUNT(*) FROM recent").toInt(), HistoryStore::kRecentCount);
         store.clearRecent();
         store.flush();
-        QVERIFY(store.recent().isEmpty());
         QCOMPARE(ask(database(), "SELECT COUNT(*) FROM recent").toInt(), 0);
     }
 
@@ -194,6 +187,7 @@ private slots:
             std::function<void()> make;
             const char* said;   // in the log line
             const char* aside;  // the name it is set aside under; none when it is usable as it is
+            bool lasts = true;  // false: no folder can be made, and the store lives in memory
         };
         QSqlDatabase locker;
         const Case cases[] = {
@@ -204,7 +198,6 @@ private slots:
              [&] {
                  { HistoryStore(folder()).flush(); }
                  ask(database(), "PRAGMA user_version = 7");
-                 QCOMPARE(ask(database(), "PRAGMA user_version").toInt(), 7);
              },
              "newer", ".newer-"},
             {"locked by a writer",
@@ -218,17 +211,21 @@ private slots:
                  QVERIFY(query.exec("INSERT INTO recent (path, used) VALUES ('/held', 1)"));
              },
              "locked", ".broken-"},
+            {"no folder to make it in", [&] { write(folder() + "/plain", "a file"); }, "cannot be made",
+             nullptr, false},
         };
         for (const Case& test : cases) {
             state_ = std::make_unique<QTemporaryDir>();
             test.make();
             test::LogRecorder log;
             {
-                HistoryStore store(folder());
+                HistoryStore store(test.lasts ? folder() : folder() + "/plain/reel");
                 store.flush();  // open, whatever it found: a hang here fails the test by its timeout
                 store.setMark("after", {42, false});
                 store.noteRecent("/after.mp4");
                 store.flush();
+                QCOMPARE(store.mark("after"), std::optional<PlaceMark>(PlaceMark{42, false}));
+                QCOMPARE(store.recent(), QStringList{"/after.mp4"});
             }
             if (locker.isOpen()) {
                 QSqlQuery(locker).exec("ROLLBACK");
@@ -243,10 +240,11 @@ private slots:
                                  .size() == 1,
                          qPrintable(QString("%1: %2").arg(test.what, aside.join(' '))));
                 QCOMPARE(log.count("set aside as"), 1);
-                QVERIFY2(log.count(test.said) >= 1, test.what);
             } else {
                 QCOMPARE(log.count("set aside"), 0);
             }
+            QVERIFY2(!*test.said || log.count(test.said) == 1, test.what);
+            if (!test.lasts) continue;
             // What was kept after it is in a database of the current schema.
             HistoryStore again(folder());
             again.flush();
@@ -256,26 +254,10 @@ private slots:
         }
     }
 
-    void withNoFolderToWriteToTheStoreLivesInMemory() {
-        write(state_->filePath("plain"), "a file, not a folder");
-        test::LogRecorder log;
-        HistoryStore store(state_->filePath("plain/reel"));
-        store.flush();
-        store.setMark("k", {5, false});
-        store.noteRecent("/x.mp4");
-        store.flush();
-        QCOMPARE(store.mark("k"), std::optional<PlaceMark>(PlaceMark{5, false}));
-        QCOMPARE(store.recent(), QStringList{"/x.mp4"});
-        QCOMPARE(log.count("cannot be made"), 1);
-    }
-
     void aMovieResumesWhereItWasLeftWhateverItsName() {
         interface().keepHistory(folder());
         QVERIFY(!resume().enabled());
-        switchResumeOn();
-        QCOMPARE(
-            platform::persistentDomainForName(platform::kPreferenceDomain)->value("ResumeMovies").toString(),
-            QString("true"));
+        switchResumeOn();  // kept for the next run, which resumes below
         const QString movie = copy("long.mp4", "long_3700s.mp4"), other = copy("other.mp4");
         add({movie, other});
 
@@ -291,7 +273,6 @@ private slots:
         viewRow(0);
         QCOMPARE(view().clock->seconds, 700.0);
         QCOMPARE(ui().cTimeField->text(), QString("0:11:40/1:01:40"));
-        QVERIFY(ui().timeSlider->value() > ui().timeSlider->minimum());
         view().clock->seconds = 800;
         c().mainButtonClicked();  // pause
         QCOMPARE(kept(movie), 800.0);
@@ -324,11 +305,11 @@ private slots:
         // Played to its end: seen. The end is told on the player's thread.
         viewRow(1);
         view().clock->seconds = 1;
-        std::thread([clock = view().clock] { clock->setAtStop(true); }).join();
+        fake::playToEnd(view().clock);
         QTRY_VERIFY(watchedMark(1));
 
         // At quit the movie in the viewer is kept.
-        viewRow(0 + 3);
+        viewRow(3);
         view().clock->seconds = 1234;
         resume().recordNow();
         QCOMPARE(kept(twin), 1234.0);

@@ -2,225 +2,177 @@
 // folder, lines that cannot be viewed kept greyed and passed over.
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMimeData>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
-#include <thread>
 
-#include "app/app_controller.h"
-#include "app/interface.h"
 #include "app/playlist_intake.h"
 #include "app/playlist_model.h"
 #include "app/playlist_table.h"
 #include "media/playlist_file.h"
-#include "platform/log.h"
 #include "support/fake_movie_view.h"
+#include "support/log_recorder.h"
+#include "support/media.h"
+#include "support/qt_support.h"
 
 using namespace reel;
 
-namespace {
-
-QString media(const QString& name) { return qEnvironmentVariable("REEL_TEST_MEDIA") + "/" + name; }
-
-void writeText(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-}
-
-}  // namespace
-
-class PlaylistFilesTest : public QObject {
+class PlaylistFilesTest : public test::InterfaceTest {
     Q_OBJECT
+public:
+    PlaylistFilesTest() : InterfaceTest([] { return std::make_unique<fake::MovieView>(); }) {}
 
-    QTemporaryDir config_;
-    std::unique_ptr<QTemporaryDir> files_;
-    std::unique_ptr<Interface> ui_;
-    fake::MovieView* view_ = nullptr;
-    QStringList logged_;
-
-    AppController& c() { return ui_->controller(); }
-
-    QString movie(const QString& name, const QString& from = "mpeg4_mp3.mp4") {
-        const QString path = files_->filePath(name);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile::remove(path);
-        QFile::copy(media(from), path);
-        return path;
+private:
+    fake::MovieView& view() { return *static_cast<fake::MovieView*>(c().view()); }
+    QString loaded() { return QString::fromStdString(view().loaded.back()); }
+    QAbstractItemModel* model() { return ui().tableView->model(); }
+    QString path(const QString& name) { return files_.filePath(name); }
+    void write(const QString& name, const QByteArray& text) {
+        test::spit(path(name).toStdString(), text.toStdString());
     }
-    QStringList names() const {
+    QStringList problems() {
         QStringList list;
-        for (const EntryRecord& e : ui_->controller().objects()) list << QString::fromStdString(e.name);
+        for (const EntryRecord& e : c().objects()) list << QString::fromStdString(e.problem);
         return list;
     }
-    QStringList problems() const {
-        QStringList list;
-        for (const EntryRecord& e : ui_->controller().objects()) list << QString::fromStdString(e.problem);
-        return list;
+    // The entries' base names run together: "abc".
+    QString order() {
+        QString text;
+        for (const QString& name : names()) text += QFileInfo(name).baseName();
+        return text;
     }
-    void open(const QString& playlist) {
-        c().openPlaylistFile(playlist);
-        c().intake().finish();
-    }
-    void endMovie() {
-        std::thread([clock = view_->clock] { clock->setAtStop(true); }).join();
-    }
-    bool wasLogged(const QString& what) const {
-        for (const QString& line : logged_) {
-            if (line.contains(what)) return true;
-        }
-        return false;
+    void addFiveAndViewB() {
+        QStringList paths;
+        for (const QString name : {"a", "b", "c", "d", "e"}) paths << copy(name + ".mp4");
+        add(paths);
+        viewRow(1);
     }
 
 private slots:
-    void initTestCase() {
-        qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
-        platform::setLogSink([this](std::string_view line) { logged_ << QString::fromUtf8(line); });
-    }
-    void cleanupTestCase() { platform::setLogSink({}); }
     void init() {
-        files_ = std::make_unique<QTemporaryDir>();
-        logged_.clear();
-        view_ = nullptr;
-        ui_ = std::make_unique<Interface>([this] {
-            auto made = std::make_unique<fake::MovieView>();
-            view_ = made.get();
-            return made;
-        });
+        QDir(files_.path()).removeRecursively();
+        QDir().mkpath(files_.path() + "/sub");
+        relaunch();
     }
-    void cleanup() { ui_.reset(); }
 
     void savedAndReopenedInAnotherFolder() {
-        const QString a = movie("a.mp4"), b = movie("sub/b.avi", "dx50_mp3.avi");
-        writeText(files_->filePath("given.m3u8"),
-                  "#EXTM3U\n#EXTINF:99,Gone Movie\ngone.mp4\nhttp://example.org/s.mp4\nnotes.txt\n");
-        c().addFiles({a, files_->filePath("given.m3u8"), b});
+        const QString a = copy("a.mp4"), b = copy("sub/b.avi", "dx50_mp3.avi");
+        write("given.m3u8",
+              "#EXTM3U\n#EXTINF:99,Gone Movie\ngone.mp4\nhttp://example.org/s.mp4\nnotes.txt\n");
+        c().addFiles({a, path("given.m3u8"), b});
         c().intake().finish();
-        QCOMPARE(names(), (QStringList{a, files_->filePath("gone.mp4"), "http://example.org/s.mp4",
-                                       files_->filePath("notes.txt"), b}));
+        QCOMPARE(names(),
+                 (QStringList{a, path("gone.mp4"), "http://example.org/s.mp4", path("notes.txt"), b}));
         QCOMPARE(problems(), (QStringList{"", "File not found", "not a local file", "File not found", ""}));
 
-        const QString saved = files_->filePath("all.m3u8");
-        QVERIFY(c().savePlaylistFile(saved));
-        QFile text(saved);
-        QVERIFY(text.open(QIODevice::ReadOnly));
-        QCOMPARE(text.readAll(),
-                 QByteArray("#EXTM3U\n#EXTINF:2,a\na.mp4\n#EXTINF:99,Gone Movie\ngone.mp4\n"
-                            "#EXTINF:-1,s\nhttp://example.org/s.mp4\n#EXTINF:-1,notes\nnotes.txt\n"
-                            "#EXTINF:2,b\nsub/b.avi\n"));
+        QVERIFY(c().savePlaylistFile(path("all.m3u8")));
+        QCOMPARE(
+            test::slurp(path("all.m3u8").toStdString()),
+            "#EXTM3U\n#EXTINF:2,a\na.mp4\n#EXTINF:99,Gone Movie\ngone.mp4\n"
+            "#EXTINF:-1,s\nhttp://example.org/s.mp4\n#EXTINF:-1,notes\nnotes.txt\n#EXTINF:2,b\nsub/b.avi\n");
 
         // The whole folder moves: the playlist finds its movies in the new place.
         QTemporaryDir elsewhere;
-        for (const QString name : {"a.mp4", "sub/b.avi", "all.m3u8"}) {
-            QDir().mkpath(QFileInfo(elsewhere.filePath(name)).absolutePath());
-            QVERIFY(QFile::copy(files_->filePath(name), elsewhere.filePath(name)));
-        }
+        QDir().mkpath(elsewhere.filePath("sub"));
+        for (const QString name : {"a.mp4", "sub/b.avi", "all.m3u8"})
+            QVERIFY(QFile::copy(path(name), elsewhere.filePath(name)));
+        QStringList moved = names();
+        moved.replaceInStrings(files_.path(), elsewhere.path());
         open(elsewhere.filePath("all.m3u8"));
-        QCOMPARE(names(), (QStringList{elsewhere.filePath("a.mp4"), elsewhere.filePath("gone.mp4"),
-                                       "http://example.org/s.mp4", elsewhere.filePath("notes.txt"),
-                                       elsewhere.filePath("sub/b.avi")}));
+        QCOMPARE(names(), moved);
         QCOMPARE(c().objects()[0].length, std::string("0:00:02"));
         QCOMPARE(c().objects()[1].title, std::string("Gone Movie"));
         QCOMPARE(c().objects()[1].length, std::string("0:01:39"));
-        // Saved again in several formats, no line is lost.
+        // Saved again in several formats and opened, no line is lost; opening replaces the list.
         for (const QString name : {"again.xspf", "again.pls", "again.m3u"}) {
             QVERIFY(c().savePlaylistFile(elsewhere.filePath(name)));
-            QCOMPARE(readPlaylistFile(elsewhere.filePath(name)).lines.size(), 5u);
+            open(elsewhere.filePath(name));
+            QCOMPARE(problems(),
+                     (QStringList{"", "File not found", "not a local file", "File not found", ""}));
         }
-        // Opening a playlist replaces the list; it is not added to.
-        open(elsewhere.filePath("again.xspf"));
-        QCOMPARE(c().objects().size(), 5u);
-        QCOMPARE(problems()[1], QString("File not found"));
     }
 
     void greyedEntriesArePassedOverAndComeBack() {
-        const QString a = movie("a.mp4"), c3 = movie("c.mp4");
-        writeText(files_->filePath("list.m3u"), "a.mp4\nb.mp4\nbroken.mp4\nc.mp4\n");
-        writeText(files_->filePath("broken.mp4"), "not a movie at all");
-        open(files_->filePath("list.m3u"));
+        const QString a = copy("a.mp4"), c3 = copy("c.mp4");
+        write("list.m3u", "a.mp4\nb.mp4\nbroken.mp4\nc.mp4\n");
+        write("broken.mp4", "not a movie at all");
+        open(path("list.m3u"));
         QCOMPARE(c().objects().size(), 4u);
-        QVERIFY(!c().objects()[2].problem.empty());
-        QVERIFY(c().objects()[2].problem != "File not found");
+        QVERIFY(!c().objects()[2].problem.empty() && c().objects()[2].problem != "File not found");
 
-        // The panel says why.
+        // The panel says why, and the row is greyed.
         c().selectRow(1);
         c().showSelectedEntryInfo();
-        QCOMPARE(c().outlets().videoFormatField->text(), QString("File not found"));
-        QVERIFY(c().outlets().tableView->model()->index(1, 0).data(Qt::ForegroundRole).isValid());
-        QVERIFY(!c().outlets().tableView->model()->index(0, 0).data(Qt::ForegroundRole).isValid());
+        QCOMPARE(ui().videoFormatField->text(), QString("File not found"));
+        QVERIFY(model()->index(1, 0).data(Qt::ForegroundRole).isValid());
+        QVERIFY(!model()->index(0, 0).data(Qt::ForegroundRole).isValid());
 
         // View on a greyed entry goes on to the next that can be viewed.
         c().viewItem();
         QCOMPARE(c().selectedRow(), 3);
-        QCOMPARE(view_->loaded.back(), c3.toStdString());
+        QCOMPARE(loaded(), c3);
 
         // The advance passes over both greyed entries.
-        c().selectRow(0);
-        c().showSelectedEntryInfo();
-        c().viewItem();
-        QCOMPARE(view_->loaded.back(), a.toStdString());
-        endMovie();
+        viewRow(0);
+        QCOMPARE(loaded(), a);
+        fake::playToEnd(view().clock);
         QTRY_COMPARE(c().selectedRow(), 3);
-        QCOMPARE(view_->loaded.back(), c3.toStdString());
+        QCOMPARE(loaded(), c3);
 
         // The file turns up: viewing the entry brings it back to life.
-        const QString b = movie("b.mp4", "dx50_mp3.avi");
-        c().selectRow(1);
-        c().showSelectedEntryInfo();
-        c().viewItem();
+        const QString b = copy("b.mp4", "dx50_mp3.avi");
+        viewRow(1);
         QCOMPARE(c().selectedRow(), 1);
-        QCOMPARE(view_->loaded.back(), b.toStdString());
-        QCOMPARE(c().objects()[1].problem, std::string());
+        QCOMPARE(loaded(), b);
         QCOMPARE(c().objects()[1].type, std::string("DIVX-5"));
-        QVERIFY(!c().outlets().tableView->model()->index(1, 0).data(Qt::ForegroundRole).isValid());
-
-        // An entry that looked viewable but whose file went is stopped at, told, and nothing breaks.
-        QFile::remove(c3);
-        c().selectRow(2);
-        c().showSelectedEntryInfo();
-        c().viewItem();
-        QCOMPARE(c().selectedRow(), 3);
-        QVERIFY(!view_->movie());
-        QVERIFY(wasLogged("cannot view \"" + c3 + "\""));
+        QVERIFY(!model()->index(1, 0).data(Qt::ForegroundRole).isValid());
     }
 
-    void playlistsThatNestThemselves() {
-        const QString a = movie("a.mp4"), b = movie("b.mp4");
-        writeText(files_->filePath("outer.m3u8"), "a.mp4\ninner.pls\nouter.m3u8\n");
-        writeText(files_->filePath("inner.pls"),
-                  "[playlist]\nFile1=b.mp4\nFile2=outer.m3u8\nFile3=missing.xspf\n");
-        open(files_->filePath("outer.m3u8"));
-        QCOMPARE(names(), (QStringList{a, b, files_->filePath("outer.m3u8"), files_->filePath("missing.xspf"),
-                                       files_->filePath("outer.m3u8")}));
-        QCOMPARE(problems()[0], QString());
-        QCOMPARE(problems()[1], QString());
-        QVERIFY(problems()[2].contains("lists itself"));
-        QCOMPARE(problems()[3], QString("File not found"));
-        QVERIFY(problems()[4].contains("lists itself"));
-        QVERIFY(wasLogged("outer.m3u8\": lists itself"));
+    void playlistsThatNestThemselvesAndDropsOfPlaylists() {
+        const QString a = copy("a.mp4"), b = copy("b.mp4");
+        write("outer.m3u8", "a.mp4\ninner.pls\nouter.m3u8\n");
+        write("inner.pls", "[playlist]\nFile1=b.mp4\nFile2=outer.m3u8\nFile3=missing.xspf\n");
+        test::LogRecorder log;
+        open(path("outer.m3u8"));
+        QCOMPARE(names(), (QStringList{a, b, path("outer.m3u8"), path("missing.xspf"), path("outer.m3u8")}));
+        const QStringList why = problems();
+        QVERIFY2(why[0].isEmpty() && why[1].isEmpty() && why[2].contains("lists itself") &&
+                     why[3] == "File not found" && why[4].contains("lists itself"),
+                 qPrintable(why.join('|')));
+        QVERIFY(log.count("outer.m3u8\": lists itself") >= 1);
+
+        // A playlist dropped on the table appends its lines.
+        write("drop.xspf",
+              "<?xml version=\"1.0\"?><playlist><trackList><track><location>b.mp4</location></track>"
+              "</trackList></playlist>");
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path("drop.xspf"))});
+        QVERIFY(model()->canDropMimeData(&data, Qt::CopyAction, 0, 0, {}));
+        QVERIFY(model()->dropMimeData(&data, Qt::CopyAction, 0, 0, {}));
+        c().intake().finish();
+        QCOMPARE(names().size(), 6);
+        QCOMPARE(names().last(), b);
     }
 
     void hostilePlaylistsAreReportedAndTheRestKept() {
-        const QString a = movie("a.mp4");
+        const QString a = copy("a.mp4");
         QByteArray garbage(4 << 20, Qt::Uninitialized);
         for (qsizetype i = 0; i < garbage.size(); ++i) garbage[i] = char((i * 7919) >> 3);
-        writeText(files_->filePath("garbage.m3u"), garbage);
+        write("garbage.m3u", garbage);
         QByteArray lines = "\xEF\xBB\xBF#EXTM3U\r\n";
         for (int i = 0; i < 2000; ++i)
             lines += "#EXTINF:1,t\xE9l\xE9\r\nmissing-" + QByteArray::number(i) + ".mp4\r\n";
         lines += QByteArray(10000, 'x') + ".mp4\r\na.mp4\r\n";
-        writeText(files_->filePath("hostile.m3u8"), lines);
+        write("hostile.m3u8", lines);
 
-        c().addFiles({files_->filePath("garbage.m3u"), files_->filePath("hostile.m3u8")});
+        test::LogRecorder log;
+        c().addFiles({path("garbage.m3u"), path("hostile.m3u8")});
         c().intake().finish();
-        QVERIFY(wasLogged("garbage.m3u\": binary data, not a playlist"));
-        QVERIFY(wasLogged("not UTF-8; read as Latin-1"));
-        QVERIFY(wasLogged("longer than any file name"));
+        for (const char* said : {"garbage.m3u\": binary data", "Latin-1", "longer than any file name"})
+            QVERIFY2(log.count(said) >= 1, said);
         QCOMPARE(c().objects().size(), 2002u);
         QCOMPARE(c().objects()[0].title, std::string("t\u00e9l\u00e9"));
         QCOMPARE(c().objects()[2000].problem, std::string("name too long"));
@@ -228,109 +180,72 @@ private slots:
         QCOMPARE(problems().last(), QString());
     }
 
-    void reorderingMovesRowsAndKeepsTheViewedOne_data() {
-        QTest::addColumn<QList<int>>("rows");
-        QTest::addColumn<int>("destination");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("one down") << QList<int>{0} << 2 << "bacde";
-        QTest::newRow("one to the end") << QList<int>{1} << 5 << "acdeb";
-        QTest::newRow("last to the top") << QList<int>{4} << 0 << "eabcd";
-        QTest::newRow("several, scattered, keep their order") << QList<int>{3, 0, 4} << 2 << "badec";
-        QTest::newRow("onto itself: nothing") << QList<int>{2} << 2 << "abcde";
-        QTest::newRow("just after itself: nothing") << QList<int>{2} << 3 << "abcde";
-        QTest::newRow("out of range ignored") << QList<int>{-1, 9, 1} << 99 << "acdeb";
-        QTest::newRow("none") << QList<int>{} << 0 << "abcde";
-    }
     void reorderingMovesRowsAndKeepsTheViewedOne() {
-        QFETCH(QList<int>, rows);
-        QFETCH(int, destination);
-        QFETCH(QString, expected);
-        QStringList paths;
-        for (const QString name : {"a", "b", "c", "d", "e"}) paths << movie(name + ".mp4");
-        c().addFiles(paths);
-        c().intake().finish();
-        c().selectRow(1);  // b is viewed
-        c().showSelectedEntryInfo();
-        c().viewItem();
-        c().moveEntries(std::vector<int>(rows.begin(), rows.end()), destination);
-        QString order;
-        for (const QString& name : names()) order += QFileInfo(name).baseName();
-        QCOMPARE(order, expected);
-        QCOMPARE(c().outlets().tableView->model()->index(0, 0).data().toString(),
-                 files_->filePath(expected.left(1) + ".mp4"));
-        // The selection, and with it the viewed entry, went with b.
-        QCOMPARE(c().selectedRow(), int(expected.indexOf('b')));
-        QCOMPARE(c().outlets().nameField->text(), QString("b"));
-        // The advance follows the new order.
-        endMovie();
-        const int next = int(expected.indexOf('b')) + 1;
-        if (next < 5) {
-            QTRY_COMPARE(c().selectedRow(), next);
-            QCOMPARE(QFileInfo(QString::fromStdString(view_->loaded.back())).baseName(),
-                     expected.mid(next, 1));
+        const struct {
+            const char* what;
+            std::vector<int> rows;
+            int destination;
+            QString expected;
+        } cases[] = {
+            {"one down", {0}, 2, "bacde"},
+            {"one to the end", {1}, 5, "acdeb"},
+            {"last to the top", {4}, 0, "eabcd"},
+            {"several, scattered, keep their order", {3, 0, 4}, 2, "badec"},
+            {"onto itself: nothing", {2}, 2, "abcde"},
+            {"just after itself: nothing", {2}, 3, "abcde"},
+            {"out of range ignored", {-1, 9, 1}, 99, "acdeb"},
+            {"none", {}, 0, "abcde"},
+        };
+        for (const auto& test : cases) {
+            relaunch();
+            addFiveAndViewB();
+            c().moveEntries(test.rows, test.destination);
+            QVERIFY2(order() == test.expected, test.what);
+            QCOMPARE(model()->index(0, 0).data().toString(), path(test.expected.left(1) + ".mp4"));
+            // The selection, and with it the viewed entry, went with b; the advance follows the new order.
+            const int b = int(test.expected.indexOf('b'));
+            QCOMPARE(c().selectedRow(), b);
+            QCOMPARE(ui().nameField->text(), QString("b"));
+            fake::playToEnd(view().clock);
+            if (b + 1 < 5) {
+                QTRY_COMPARE(c().selectedRow(), b + 1);
+                QCOMPARE(QFileInfo(loaded()).baseName(), test.expected.mid(b + 1, 1));
+            }
         }
     }
 
     void altArrowsAndDragsMoveTheSelection() {
-        QStringList paths;
-        for (const QString name : {"a", "b", "c", "d"}) paths << movie(name + ".mp4");
-        c().addFiles(paths);
-        c().intake().finish();
-        const auto order = [this] {
-            QString text;
-            for (const QString& name : names()) text += QFileInfo(name).baseName();
-            return text;
-        };
-        ui_->playlistWindow().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&ui_->playlistWindow()));
+        add({copy("a.mp4"), copy("b.mp4"), copy("c.mp4"), copy("d.mp4")});
+        interface().playlistWindow().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&interface().playlistWindow()));
         c().selectRow(0);
-        QTest::keyClick(c().outlets().tableView, Qt::Key_Down, Qt::AltModifier);
+        QTest::keyClick(ui().tableView, Qt::Key_Down, Qt::AltModifier);
         QCOMPARE(order(), QString("bacd"));
         QCOMPARE(c().selectedRow(), 1);
-        QTest::keyClick(c().outlets().tableView, Qt::Key_Up, Qt::AltModifier);
-        QTest::keyClick(c().outlets().tableView, Qt::Key_Up, Qt::AltModifier);  // at the top already
+        QTest::keyClick(ui().tableView, Qt::Key_Up, Qt::AltModifier);
+        QTest::keyClick(ui().tableView, Qt::Key_Up, Qt::AltModifier);  // at the top already
         QCOMPARE(order(), QString("abcd"));
         // Two selected rows move together, and stop at the bottom.
         c().selectRow(1);
-        c().outlets().tableView->selectionModel()->select(
-            c().outlets().tableView->model()->index(2, 0),
-            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        ui().tableView->selectionModel()->select(model()->index(2, 0),
+                                                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
         for (int i = 0; i < 3; ++i) c().moveSelectionBy(1);
         QCOMPARE(order(), QString("adbc"));
         QCOMPARE(c().selectedRows(), (std::vector<int>{2, 3}));
 
-        // A drag of rows within the table, dropped on a row, puts them before it.
-        QAbstractItemModel* model = c().outlets().tableView->model();
-        std::unique_ptr<QMimeData> dragged(model->mimeData({model->index(2, 0), model->index(3, 0)}));
-        QVERIFY(model->canDropMimeData(dragged.get(), Qt::MoveAction, -1, -1, model->index(0, 0)));
-        model->dropMimeData(dragged.get(), Qt::MoveAction, -1, -1, model->index(0, 0));
+        // A drag of rows within the table, dropped on a row, puts them before it; below the last, at the end.
+        std::unique_ptr<QMimeData> dragged(model()->mimeData({model()->index(2, 0), model()->index(3, 0)}));
+        QVERIFY(model()->canDropMimeData(dragged.get(), Qt::MoveAction, -1, -1, model()->index(0, 0)));
+        model()->dropMimeData(dragged.get(), Qt::MoveAction, -1, -1, model()->index(0, 0));
         QCOMPARE(order(), QString("bcad"));
-        QCOMPARE(c().objects().size(), 4u);  // moved, not copied nor lost
-        // Dropped below the last row: to the end.
-        dragged.reset(model->mimeData({model->index(0, 0)}));
-        model->dropMimeData(dragged.get(), Qt::MoveAction, -1, -1, {});
+        dragged.reset(model()->mimeData({model()->index(0, 0)}));
+        model()->dropMimeData(dragged.get(), Qt::MoveAction, -1, -1, {});
         QCOMPARE(order(), QString("cadb"));
         // Rows dragged from another Reel's table are not ours to move.
         QMimeData foreign;
         foreign.setData(kRowsMimeType, QByteArray::number(QCoreApplication::applicationPid() + 1) + ":0 1");
-        QVERIFY(!model->dropMimeData(&foreign, Qt::MoveAction, -1, -1, {}));
+        QVERIFY(!model()->dropMimeData(&foreign, Qt::MoveAction, -1, -1, {}));
         QCOMPARE(order(), QString("cadb"));
-    }
-
-    void dropsOfPlaylistsAppendTheirLines() {
-        const QString a = movie("a.mp4"), b = movie("b.mp4");
-        c().addFiles({a});
-        c().intake().finish();
-        writeText(files_->filePath("drop.xspf"),
-                  "<?xml version=\"1.0\"?><playlist><trackList><track><location>b.mp4</location></track>"
-                  "</trackList></playlist>");
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(files_->filePath("drop.xspf"))});
-        QAbstractItemModel* model = c().outlets().tableView->model();
-        QVERIFY(model->canDropMimeData(&data, Qt::CopyAction, 0, 0, {}));
-        QVERIFY(model->dropMimeData(&data, Qt::CopyAction, 0, 0, {}));
-        c().intake().finish();
-        QCOMPARE(names(), (QStringList{a, b}));
     }
 };
 

@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "media/subtitle_finder.h"
-#include "platform/log.h"
+#include "support/log_recorder.h"
 
 using namespace reel;
 namespace fs = std::filesystem;
 
 namespace {
+
+const std::string kCue = "1\n00:00:01,000 --> 00:00:02,000\nHi\n";
 
 class Folder {
 public:
@@ -26,8 +28,7 @@ public:
     }
     ~Folder() { fs::remove_all(root_); }
 
-    std::string add(const std::string& name,
-                    const std::string& content = "1\n00:00:01,000 --> 00:00:02,000\nHi\n") {
+    std::string add(const std::string& name, const std::string& content = kCue) {
         const fs::path path = root_ / name;
         fs::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << content;
@@ -50,69 +51,55 @@ private:
 
 using Names = std::vector<std::string>;
 
-TEST(SubtitleFinder, TakesTheNamingVariantsOfOneMovie) {
-    Folder folder;
-    folder.add("movie.mp4", "");
-    for (const char* name : {"movie.srt", "movie.en.srt", "movie.eng.forced.srt", "movie_en.srt",
-                             "movie - English.srt", "movie.ASS", "movie.ssa", "movie.vtt", "movie.fr.sub"})
-        folder.add(name);
-    folder.add("movie.mp4.txt");
-    folder.add("other.srt");
-    folder.add("moviemaker.srt");  // a longer word, not the movie's name and a label
-    EXPECT_EQ(folder.found("movie.mp4"),
-              (Names{"movie - English.srt", "movie.ASS", "movie.en.srt", "movie.eng.forced.srt",
-                     "movie.fr.sub", "movie.srt", "movie.ssa", "movie.vtt", "movie_en.srt"}));
-}
-
-TEST(SubtitleFinder, LeavesAnotherMoviesFilesToIt) {
-    Folder folder;
-    for (const char* name : {"A.mp4", "A2.mp4", "Show.mp4", "Show.Extended.mp4"}) folder.add(name, "");
-    for (const char* name : {"A.srt", "A2.srt", "A2.en.srt", "Show.en.srt", "Show.Extended.en.srt"})
-        folder.add(name);
-    EXPECT_EQ(folder.found("A2.mp4"), (Names{"A2.en.srt", "A2.srt"}));
-    EXPECT_EQ(folder.found("A.mp4"), (Names{"A.srt"}));
-    EXPECT_EQ(folder.found("Show.mp4"), (Names{"Show.en.srt"}));
-    EXPECT_EQ(folder.found("Show.Extended.mp4"), (Names{"Show.Extended.en.srt"}));
-}
-
-TEST(SubtitleFinder, LooksInSubsFoldersAfterTheFilesBesideIt) {
-    Folder folder;
-    folder.add("Episode 2.mp4", "");
-    folder.add("Episode 10.mp4", "");
-    folder.add("Episode 2.srt");
-    folder.add("Subs/Episode 2.ru.srt");
-    folder.add("Subs/Episode 10.ru.srt");
-    folder.add("Subs/Episode 2/10_French.srt");
-    folder.add("Subs/Episode 2/2_English.srt");
-    folder.add("Subtitles/Episode 2.de.srt");
-    folder.add("Subs/loose.srt");  // two movies here: whose it is cannot be told
-    EXPECT_EQ(folder.found("Episode 2.mp4"),
-              (Names{"Episode 2.srt", "Subs/Episode 2.ru.srt", "Subs/Episode 2/2_English.srt",
-                     "Subs/Episode 2/10_French.srt", "Subtitles/Episode 2.de.srt"}));
-    EXPECT_EQ(folder.found("Episode 10.mp4"), (Names{"Subs/Episode 10.ru.srt"}));
-}
-
-TEST(SubtitleFinder, TakesLooseFilesOfASubsFolderForAMovieAloneInItsFolder) {
-    Folder folder;
-    folder.add("Film.2020.mp4", "");
-    folder.add("Subs/2_English.srt");
-    folder.add("Subs/3_Spanish.srt");
-    const auto files = findSubtitles(folder.path("Film.2020.mp4"));
-    ASSERT_EQ(files.size(), 2u);
-    EXPECT_EQ(files[0].language, "English");
-    EXPECT_EQ(files[1].language, "Spanish");
+// Each folder holds movies (.mp4) and subtitle files; each movie gets its own, in order.
+TEST(SubtitleFinder, FindsEachMoviesOwnFiles) {
+    const struct {
+        const char* what;
+        Names files;
+        std::vector<std::pair<std::string, Names>> found;
+    } cases[] = {
+        {"the naming variants of one movie",
+         // "moviemaker" is a longer word, not the movie's name and a label.
+         {"movie.mp4", "movie.srt", "movie.en.srt", "movie.eng.forced.srt", "movie_en.srt",
+          "movie - English.srt", "movie.ASS", "movie.ssa", "movie.vtt", "movie.fr.sub", "movie.mp4.txt",
+          "other.srt", "moviemaker.srt"},
+         {{"movie.mp4",
+           {"movie - English.srt", "movie.ASS", "movie.en.srt", "movie.eng.forced.srt", "movie.fr.sub",
+            "movie.srt", "movie.ssa", "movie.vtt", "movie_en.srt"}}}},
+        {"another movie's files are left to it",
+         {"A.mp4", "A2.mp4", "Show.mp4", "Show.Extended.mp4", "A.srt", "A2.srt", "A2.en.srt", "Show.en.srt",
+          "Show.Extended.en.srt"},
+         {{"A2.mp4", {"A2.en.srt", "A2.srt"}},
+          {"A.mp4", {"A.srt"}},
+          {"Show.mp4", {"Show.en.srt"}},
+          {"Show.Extended.mp4", {"Show.Extended.en.srt"}}}},
+        {"Subs folders after the files beside it; loose ones there are nobody's with two movies",
+         {"Episode 2.mp4", "Episode 10.mp4", "Episode 2.srt", "Subs/Episode 2.ru.srt",
+          "Subs/Episode 10.ru.srt", "Subs/Episode 2/10_French.srt", "Subs/Episode 2/2_English.srt",
+          "Subtitles/Episode 2.de.srt", "Subs/loose.srt"},
+         {{"Episode 2.mp4",
+           {"Episode 2.srt", "Subs/Episode 2.ru.srt", "Subs/Episode 2/2_English.srt",
+            "Subs/Episode 2/10_French.srt", "Subtitles/Episode 2.de.srt"}},
+          {"Episode 10.mp4", {"Subs/Episode 10.ru.srt"}}}},
+        {"loose files of a Subs folder, for a movie alone in its folder",
+         {"Film.2020.mp4", "Subs/2_English.srt", "Subs/3_Spanish.srt"},
+         {{"Film.2020.mp4", {"Subs/2_English.srt", "Subs/3_Spanish.srt"}}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Folder folder;
+        for (const std::string& name : c.files) folder.add(name, name.ends_with(".mp4") ? "" : kCue);
+        for (const auto& [movie, names] : c.found) EXPECT_EQ(folder.found(movie), names) << movie;
+    }
 }
 
 TEST(SubtitleFinder, NamesTheLanguageAndLabelFromTheName) {
     Folder folder;
     folder.add("movie.mp4", "");
-    struct Case {
-        const char* name;
-        const char* language;
-        const char* label;
+    const struct {
+        const char *name, *language, *label;
         bool forced;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"movie.srt", "", "", false},
         {"movie.en.srt", "en", "en", false},
         {"movie.eng.forced.srt", "eng", "eng.forced", true},
@@ -122,7 +109,7 @@ TEST(SubtitleFinder, NamesTheLanguageAndLabelFromTheName) {
         {"movie.commentary.de.srt", "de", "commentary.de", false},  // the word that names a language
         {"movie.tlh.srt", "tlh", "tlh", false},                     // an unknown one: the first word
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const SubtitleFile file = describeSubtitle(folder.add(c.name), folder.path("movie.mp4"));
         EXPECT_EQ(file.language, c.language) << c.name;
         EXPECT_EQ(file.label, c.label) << c.name;
@@ -153,10 +140,9 @@ TEST(SubtitleFinder, LeavesOutWhatCannotBeASubtitleAndSaysSo) {
     folder.add("movie.utf16.srt", std::string("\xff\xfe"
                                               "1\0\n\0",
                                               6));
-    std::vector<std::string> lines;
-    platform::setLogSink([&](std::string_view line) { lines.emplace_back(line); });
+    test::LogRecorder log;
     EXPECT_EQ(folder.found("movie.mp4"), (Names{"movie.en.srt", "movie.utf16.srt"}));
-    platform::setLogSink({});
+    const std::vector<std::string> lines = log.take();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find("movie.big.srt"), std::string::npos);
     EXPECT_NE(lines[0].find("too large"), std::string::npos);
@@ -173,23 +159,15 @@ TEST(SubtitleFinder, FindsNothingWhereThereIsNothing) {
 }
 
 TEST(NaturalOrder, ComparesNumbersAsNumbers) {
-    struct Case {
-        const char *a, *b;
-        bool less;
-    };
-    const Case cases[] = {
-        {"Episode 2", "Episode 10", true},
-        {"Episode 10", "Episode 2", false},
-        {"ep02", "ep2", false},
-        {"ep2", "ep02", true},
-        {"a", "B", true},
-        {"B", "a", false},
-        {"x9", "x10a", true},
-        {"x", "x1", true},
-        {"12345678901234567890", "9", false},
-        {"same", "same", false},
-    };
-    for (const Case& c : cases) EXPECT_EQ(naturalLess(c.a, c.b), c.less) << c.a << " < " << c.b;
+    // Each pair in order, and never the other way round.
+    const std::pair<const char*, const char*> ordered[] = {
+        {"Episode 2", "Episode 10"},  {"ep2", "ep02"}, {"a", "B"}, {"x9", "x10a"}, {"x", "x1"},
+        {"9", "12345678901234567890"}};
+    for (const auto& [a, b] : ordered) {
+        EXPECT_TRUE(naturalLess(a, b)) << a << " < " << b;
+        EXPECT_FALSE(naturalLess(b, a)) << b << " < " << a;
+    }
+    EXPECT_FALSE(naturalLess("same", "same"));
 }
 
 TEST(SubtitleFinder, KnowsSubtitleExtensionsInAnyCase) {

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/movie_view.h"
@@ -64,5 +65,10 @@ private:
     std::shared_ptr<toolbox::MovieRecord> movie_;
     float rate_ = 1.0f;
 };
+
+// The clock's movie plays to its end, as the player tells it: from another thread.
+inline void playToEnd(const std::shared_ptr<Clock>& clock) {
+    std::thread([clock] { clock->setAtStop(true); }).join();
+}
 
 }  // namespace reel::fake

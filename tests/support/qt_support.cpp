@@ -81,4 +81,15 @@ void InterfaceTest::viewRow(int row) {
 
 void InterfaceTest::post(FastCommand command) { emit interface_->messages().fast(command); }
 
+QStringList InterfaceTest::names() {
+    QStringList list;
+    for (const EntryRecord& e : c().objects()) list << QString::fromStdString(e.name);
+    return list;
+}
+
+void InterfaceTest::open(const QString& playlist) {
+    c().openPlaylistFile(playlist);
+    c().intake().finish();
+}
+
 }  // namespace reel::test

@@ -49,6 +49,10 @@ protected:
     // As a click on the row and View would.
     void viewRow(int row);
     void post(FastCommand command);
+    // The entries' file names, in the playlist's order.
+    QStringList names();
+    // As File > Open Playlist… does, waiting for its last line.
+    void open(const QString& playlist);
 
     QTemporaryDir config_, files_;
 
