@@ -101,23 +101,6 @@ public slots:
     void seeked(qlonglong position) { seeks << position; }
 };
 
-// A player that does nothing, for a second service beside the real one.
-class IdlePlayer : public platform::MprisPlayer {
-public:
-    void raise() override {}
-    void quit() override {}
-    void play() override {}
-    void pause() override {}
-    void playPause() override {}
-    void stop() override {}
-    void next() override {}
-    void previous() override {}
-    void seekTo(qint64) override {}
-    void setVolume(double) override {}
-    void openFile(const QString&) override {}
-    qint64 positionMicroseconds() const override { return 0; }
-};
-
 class MediaControlsTest : public test::InterfaceTest {
     Q_OBJECT
 
@@ -193,10 +176,10 @@ private slots:
     }
 
     void aSecondPlayerTakesAnInstanceName() {
-        IdlePlayer idle;
+        // A second service beside the real one, on a connection of its own, as a second player's.
         QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "other");
         {
-            platform::MprisService second(idle, "org.reelplayer.Reel", {});
+            platform::MprisService second(interface().desktopControls(), "org.reelplayer.Reel", {});
             QVERIFY(second.registerOn(other));
             QCOMPARE(second.busName(),
                      kName + QString(".instance%1").arg(QCoreApplication::applicationPid()));
