@@ -152,8 +152,6 @@ private slots:
         QVERIFY(endedWell(second));
         QTRY_COMPARE(entries(), QByteArrayList({a, b, c, b}));
         QTRY_VERIFY(saidSo(first, "another Reel handed over 5 files"));
-        QVERIFY(saidSo(first, "skipped \"" + files_.filePath("sub/missing.mp4") + "\""));
-        QVERIFY(!saidSo(first, "notes.txt"));
         QCOMPARE(ownerPid(), first.processId());
 
         // --play reaches the player with the files; with none, the player only comes forward.
@@ -290,8 +288,7 @@ private slots:
         QDBusMessage reply = call(kName, "Open", {QVariant::fromValue(odd), false});
         QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
         QTRY_COMPARE(entries(), QByteArrayList({a, b}));
-        QTRY_VERIFY(saidSo(first, "\"relative.mp4\": not an absolute path"));
-        QVERIFY(saidSo(first, "skipped \"/tmp/caf\\udce9.mp4\": "));  // a name of bytes, but not there
+        QTRY_VERIFY(saidSo(first, "skipped \"/tmp/caf\\udce9.mp4\": "));  // a name of bytes, but not there
 
         // Arguments of the wrong kind are refused with a reason, and logged.
         reply = call(kName, "Open", {QString("a.mp4")});
