@@ -50,15 +50,8 @@ QByteArray cp1251(const QString& text) {
     return bytes;
 }
 
-QByteArray srt(const QByteArray& line, double from = 0, double to = 60) {
-    auto at = [](double s) {
-        return QString("00:%1:%2,000")
-            .arg(int(s) / 60, 2, 10, QChar('0'))
-            .arg(int(s) % 60, 2, 10, QChar('0'))
-            .toUtf8();
-    };
-    return "1\n" + at(from) + " --> " + at(to) + "\n" + line + "\n\n";
-}
+// One line shown for the first minute.
+QByteArray srt(const QByteArray& line) { return "1\n00:00:00,000 --> 00:01:00,000\n" + line + "\n\n"; }
 
 }  // namespace
 
