@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QMainWindow>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include "app/app_controller.h"
@@ -17,51 +16,39 @@
 #include "support/fake_movie_view.h"
 #include "support/fake_toolbox.h"
 #include "support/log_recorder.h"
+#include "support/qt_support.h"
 #include "transport/fade_window.h"
 
 using namespace reel;
 using Paths = std::vector<std::string>;
 
-namespace {
-
-QString media(const QString& name) { return qEnvironmentVariable("REEL_TEST_MEDIA") + "/" + name; }
-
-}  // namespace
-
-class HandoverTest : public QObject {
+class HandoverTest : public test::InterfaceTest {
     Q_OBJECT
+public:
+    HandoverTest()
+        : InterfaceTest([this] {
+              ++views_;
+              return std::make_unique<fake::MovieView>();
+          }) {}
 
-    QTemporaryDir config_;
-    QTemporaryDir files_;
-    std::unique_ptr<Interface> ui_;
-    std::unique_ptr<FileHandover> handover_;
+private:
     int views_ = 0;
-
-    AppController& c() { return ui_->controller(); }
 
     // A real movie under a name of our choosing, as bytes the way a command line gives it.
     QByteArray movie(const QString& name) {
         const QString path = files_.filePath(name);
-        if (!QFile::exists(path)) QFile::link(media("mpeg4_mp3.mp4"), path);
+        if (!QFile::exists(path)) QFile::link(test::media("mpeg4_mp3.mp4"), path);
         return QFile::encodeName(path);
     }
-
-    QByteArrayList entries() const { return handover_->entries(); }
+    FileHandover handover() { return FileHandover(c(), interface().playlistWindow()); }
+    QByteArrayList entries() { return handover().entries(); }
 
 private slots:
-    void initTestCase() { qputenv("XDG_CONFIG_HOME", config_.path().toUtf8()); }
     void init() {
+        platform::setLogEnabled(false);
         views_ = 0;
-        ui_ = std::make_unique<Interface>([this] {
-            ++views_;
-            return std::make_unique<fake::MovieView>();
-        });
-        handover_ = std::make_unique<FileHandover>(c(), ui_->playlistWindow());
-        ui_->playlistWindow().show();
-    }
-    void cleanup() {
-        handover_.reset();
-        ui_.reset();
+        relaunch();
+        interface().playlistWindow().show();
     }
 
     void theFirstEntryOfEachBatchIsAnnouncedOnce() {
@@ -76,13 +63,11 @@ private slots:
         };
         QStringList added;
         QStringList announced;  // batch name, with the entry count when it was told
-        PlaylistIntake* intake = nullptr;
         PlaylistIntake made(open, [&](EntryRecord entry) { added << QString::fromStdString(entry.name); });
-        intake = &made;
+        PlaylistIntake* intake = &made;
         const auto announce = [&](const QString& batch) {
             return [&, batch] { announced << QString("%1@%2").arg(batch).arg(added.size()); };
         };
-        platform::setLogEnabled(false);
         intake->add(Paths{"/m/bad1.mov", "/m/a1.mov", "/m/a2.mov"}, announce("a"));
         intake->add(Paths{"/m/bad2.mov", "/m/bad3.mov"}, announce("none"));
         intake->add(Paths{"/m/b1.mov"});
@@ -109,15 +94,15 @@ private slots:
         intake->add(Paths{"/m/h1.mov"});
         intake->finish();
         QCOMPARE(announced.size(), 1);
-        platform::setLogEnabled(true);
     }
 
     void takesAbsoluteNamesAsADropWould() {
+        platform::setLogEnabled(true);
         test::LogRecorder log;
         const QByteArray a = movie("a.mp4"), b = movie("b.MOV");
         const QByteArray missing = QFile::encodeName(files_.filePath("missing.mp4"));
         const QByteArray notes = QFile::encodeName(files_.filePath("notes.txt"));
-        handover_->open(
+        handover().open(
             {a, "relative.mp4", "/tmp/caf\xe9.mp4", QByteArray("/tmp/a\0b.mp4", 12), missing, notes, b, a},
             false);
         c().intake().finish();
@@ -133,70 +118,54 @@ private slots:
     }
 
     void playViewsTheFirstFileThatIsAdded() {
-        platform::setLogEnabled(false);
         const QByteArray a = movie("a.mp4"), b = movie("b.mp4"), c1 = movie("c.mp4");
-        handover_->open({a, b}, false);
+        handover().open({a, b}, false);
         c().intake().finish();
-        handover_->open({QFile::encodeName(files_.filePath("gone.mp4")), "not/absolute.mp4", c1, a}, true);
+        handover().open({QFile::encodeName(files_.filePath("gone.mp4")), "not/absolute.mp4", c1, a}, true);
         c().intake().finish();
         QCOMPARE(entries(), QByteArrayList({a, b, c1, a}));
         QCOMPARE(c().selectedRow(), 2);
         QCOMPARE(views_, 1);
-        QVERIFY(c().outlets().viewerWindow->isVisible());
-        QCOMPARE(c().outlets().nameField->text(), QString("c"));
-        QCOMPARE(c().outlets().viewerWindow->windowTitle(), QString("c.mp4"));
+        QVERIFY(ui().viewerWindow->isVisible());
+        QCOMPARE(ui().nameField->text(), QString("c"));
 
         // None of them added: nothing is viewed anew.
-        handover_->open({QFile::encodeName(files_.filePath("gone.mp4"))}, true);
+        handover().open({QFile::encodeName(files_.filePath("gone.mp4"))}, true);
         c().intake().finish();
         QCOMPARE(views_, 1);
         QCOMPARE(c().selectedRow(), 2);
-        platform::setLogEnabled(true);
     }
 
     void filesArrivingWhileAThousandAreAddedGoAfterThem() {
-        platform::setLogEnabled(false);
         QByteArrayList many;
         for (int i = 0; i < 1000; ++i) many << movie(QString("many%1.mp4").arg(i, 4, 10, QChar('0')));
-        handover_->open(many, false);
+        handover().open(many, false);
         QVERIFY(c().intake().busy());
         const QByteArray x = movie("x.mp4"), y = movie("y.mp4");
-        handover_->openFromElsewhere({x, y}, true);
-        handover_->openFromElsewhere({y}, false);
+        handover().openFromElsewhere({x, y}, true);
+        handover().openFromElsewhere({y}, false);
         QTRY_VERIFY_WITH_TIMEOUT(!c().intake().busy(), 60000);
         QCOMPARE(entries(), many + QByteArrayList({x, y, y}));
         QCOMPARE(c().selectedRow(), 1000);
         QCOMPARE(views_, 1);
-        platform::setLogEnabled(true);
     }
 
     void filesFromElsewhereBringThePlaylistBack() {
-        platform::setLogEnabled(false);
-        QMainWindow& window = ui_->playlistWindow();
+        QMainWindow& window = interface().playlistWindow();
         // With a movie on screen, the playlist may be hidden.
-        handover_->open({movie("shown.mp4")}, true);
+        handover().open({movie("shown.mp4")}, true);
         c().intake().finish();
         c().fadeOut();
         QTRY_VERIFY(!window.isVisible());
-        handover_->openFromElsewhere({}, false);  // `reel` with no files: just show the player
+        handover().openFromElsewhere({}, false);  // `reel` with no files: just show the player
         QTRY_VERIFY(window.isVisible());
         QTRY_COMPARE(window.windowOpacity(), 1.0);
 
         window.showMinimized();
-        handover_->openFromElsewhere({movie("a.mp4")}, false);
+        handover().openFromElsewhere({movie("a.mp4")}, false);
         QVERIFY(!(window.windowState() & Qt::WindowMinimized));
         c().intake().finish();
         QCOMPARE(entries().size(), 2);
-        platform::setLogEnabled(true);
-    }
-
-    void requestsFromElsewhereAreLogged() {
-        test::LogRecorder log;
-        handover_->openFromElsewhere({movie("a.mp4"), movie("b.mp4")}, true);
-        handover_->openFromElsewhere({movie("c.mp4")}, false);
-        QVERIFY(log.count("another Reel handed over 2 files, to play"));
-        QVERIFY(log.count("another Reel handed over 1 file"));
-        c().intake().finish();
     }
 };
 

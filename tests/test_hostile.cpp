@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -32,7 +31,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using test::mediaPath;
 using test::slurp;
 using test::spit;
@@ -45,15 +43,12 @@ void extendTo(const std::string& path, off_t size) {
     ::close(fd);
 }
 
-struct Timed {
-    EntryOutcome outcome;
-    Clock::duration took;
-};
-
-Timed describeTimed(const std::string& path) {
-    const auto started = Clock::now();
+// The describer stops at its deadline and says so: a file that holds it up
+// shows in the reason, whatever the machine's speed.
+EntryOutcome describe(const std::string& path) {
     EntryOutcome outcome = buildEntry(path, fileOpener());
-    return {std::move(outcome), Clock::now() - started};
+    EXPECT_EQ(outcome.skipReason.find("gave up"), std::string::npos) << path;
+    return outcome;
 }
 
 // ---- A QuickTime movie with one Motion-JPEG track, built box by box
@@ -282,25 +277,34 @@ protected:
 
 constexpr off_t kEightGiB = off_t(8) << 30;
 
+// The video track's sample-size table (every track's when not videoOnly)
+// made to claim a first sample of over a gigabyte, as a constant size or as its first entry.
+std::string withHugeSample(std::string mp4, bool videoOnly, bool constant) {
+    std::size_t at = videoOnly ? mp4.find("vide", mp4.find("moov")) : 0;
+    for (at = mp4.find("stsz", at); at != std::string::npos; at = mp4.find("stsz", at + 4)) {
+        mp4.replace(at + (constant ? 8 : 16), 4, u32(0x40000001));
+        if (videoOnly) break;
+    }
+    return mp4;
+}
+
 }  // namespace
 
-TEST_F(Hostile, GigabytesOfZeroesAreRefusedQuickly) {
+TEST_F(Hostile, GigabytesOfZeroesAreRefused) {
     for (const char* ext : {"mpg", "avi", "mpeg", "mov", "mpv", "mp4", "vob", "dv"}) {
         SCOPED_TRACE(ext);
         const std::string file = path(std::string("zeroes.") + ext);
         extendTo(file, kEightGiB);
-        const Timed run = describeTimed(file);
-        EXPECT_FALSE(run.outcome.entry);
-        EXPECT_NE(run.outcome.skipReason.find("not a movie file"), std::string::npos)
-            << run.outcome.skipReason;
-        EXPECT_LT(run.took, platform::kDescribeDeadline);
+        const EntryOutcome run = describe(file);
+        EXPECT_FALSE(run.entry);
+        EXPECT_NE(run.skipReason.find("not a movie file"), std::string::npos) << run.skipReason;
         fs::remove(file);
     }
 }
 
 // A download that reserved its whole size and got no further than the start
 // reads as the start did.
-TEST_F(Hostile, RealStartThenGigabytesOfZeroesIsDescribedQuickly) {
+TEST_F(Hostile, RealStartThenGigabytesOfZeroesIsDescribed) {
     const struct {
         const char* file;
         bool sameType;
@@ -317,20 +321,17 @@ TEST_F(Hostile, RealStartThenGigabytesOfZeroesIsDescribedQuickly) {
         const std::string file = path(c.file);
         fs::copy_file(mediaPath(c.file), file);
         extendTo(file, kEightGiB);
-        const Timed run = describeTimed(file);
-        ASSERT_TRUE(run.outcome.entry) << run.outcome.skipReason;
-        EXPECT_EQ(run.outcome.entry->size, whole.entry->size);
-        if (c.sameType) {
-            EXPECT_EQ(run.outcome.entry->type, whole.entry->type);
-        }
-        EXPECT_LT(run.took, platform::kDescribeDeadline);
+        const EntryOutcome run = describe(file);
+        ASSERT_TRUE(run.entry) << run.skipReason;
+        EXPECT_EQ(run.entry->size, whole.entry->size);
+        EXPECT_TRUE(!c.sameType || run.entry->type == whole.entry->type) << run.entry->type;
         fs::remove(file);
     }
 }
 
 // Each crafted file is described (with the picture size its sample description
 // gives, whatever the tables claim) or refused with its reason, in time.
-TEST_F(Hostile, CraftedFilesAreDescribedOrRefusedQuickly) {
+TEST_F(Hostile, CraftedFilesAreDescribedOrRefused) {
     const char* const kSize = "320x240 Aspect: 1.3333";
     const struct {
         const char* what;
@@ -365,10 +366,9 @@ TEST_F(Hostile, CraftedFilesAreDescribedOrRefusedQuickly) {
         const std::string bytes = c.bytes();
         ASSERT_FALSE(bytes.empty()) << "clip.mkv is not laid out as expected";
         spit(path(c.name), bytes);
-        const Timed run = describeTimed(path(c.name));
-        EXPECT_LT(run.took, platform::kDescribeDeadline);
-        ASSERT_EQ(bool(run.outcome.entry), c.described) << run.outcome.skipReason;
-        const std::string& said = c.described ? run.outcome.entry->size : run.outcome.skipReason;
+        const EntryOutcome run = describe(path(c.name));
+        ASSERT_EQ(bool(run.entry), c.described) << run.skipReason;
+        const std::string& said = c.described ? run.entry->size : run.skipReason;
         EXPECT_NE(said.find(c.sizeOrReason), std::string::npos) << said;
     }
 }
@@ -382,15 +382,14 @@ TEST_F(Hostile, AFileThatKeepsGrowingIsDescribedAsItWas) {
         const std::string block(64 << 10, '\0');
         while (!stop) out.write(block.data(), std::streamsize(block.size())).flush();
     });
-    const Timed run = describeTimed(file);
+    const EntryOutcome run = describe(file);
     stop = true;
     writer.join();
-    ASSERT_TRUE(run.outcome.entry) << run.outcome.skipReason;
-    EXPECT_EQ(run.outcome.entry->type, "m2v1");
-    EXPECT_LT(run.took, platform::kDescribeDeadline);
+    ASSERT_TRUE(run.entry) << run.skipReason;
+    EXPECT_EQ(run.entry->type, "m2v1");
 }
 
-TEST_F(Hostile, AbsurdAviAndMpegFieldsAreDescribedQuickly) {
+TEST_F(Hostile, AbsurdAviAndMpegFieldsAreDescribed) {
     const auto patch32 = [](std::string& bytes, const char* tag, std::size_t offset, std::uint32_t value) {
         const std::size_t at = bytes.find(tag);
         ASSERT_NE(at, std::string::npos) << tag;
@@ -415,10 +414,9 @@ TEST_F(Hostile, AbsurdAviAndMpegFieldsAreDescribedQuickly) {
 
     // The width is whatever fits a picture's 16 bits; the codec still shows.
     for (const auto& [file, type] : {std::pair{"absurd.avi", "DIVX-5"}, std::pair{"absurd.mpg", "MPEG-2"}}) {
-        const Timed run = describeTimed(path(file));
-        EXPECT_LT(run.took, platform::kDescribeDeadline);
-        ASSERT_TRUE(run.outcome.entry) << run.outcome.skipReason;
-        EXPECT_EQ(run.outcome.entry->type, type);
+        const EntryOutcome run = describe(path(file));
+        ASSERT_TRUE(run.entry) << run.skipReason;
+        EXPECT_EQ(run.entry->type, type);
     }
 }
 
@@ -438,71 +436,54 @@ TEST_F(Hostile, ImpossibleLengthAndSampleRateStayInRange) {
     const std::string file = path("impossible.mp4");
     spit(file, mkv);
 
-    const auto started = Clock::now();
     const platform::OpenedMovie opened = platform::openMovieFile(file);
-    EXPECT_LT(Clock::now() - started, platform::kDescribeDeadline);
     ASSERT_TRUE(opened.movie) << opened.error;
     using namespace toolbox;
     Track sound = GetMovieIndTrackType(opened.movie.get(), 1, SoundMediaType, movieTrackMediaType);
     ASSERT_TRUE(sound);
     EXPECT_GT(GetMediaDuration(GetTrackMedia(sound)), 0) << "an overflowed length came out as nothing";
-    EXPECT_TRUE(buildEntry(file, fileOpener()).entry);
+    EXPECT_TRUE(describe(file).entry);
 }
-
-namespace {
-
-// The video track's sample-size table (every track's when not videoOnly)
-// made to claim a first sample of over a gigabyte, as a constant size or as its first entry.
-std::string withHugeSample(std::string mp4, bool videoOnly, bool constant) {
-    std::size_t at = videoOnly ? mp4.find("vide", mp4.find("moov")) : 0;
-    for (at = mp4.find("stsz", at); at != std::string::npos; at = mp4.find("stsz", at + 4)) {
-        mp4.replace(at + (constant ? 8 : 16), 4, u32(0x40000001));
-        if (videoOnly) break;
-    }
-    return mp4;
-}
-
-}  // namespace
 
 // An interrupted download keeps an AVI's headers but not the index at its end;
 // a sample-size table can claim more than FFmpeg builds an index for. The
 // stream headers and the packets still say what the movie is.
 TEST_F(Hostile, MoviesWhoseIndexIsGoneAreDescribedFromTheirStreams) {
-    const auto cutShort = [](const std::string& bytes) { return bytes.substr(0, bytes.size() - 12000); };
+    const auto cutShort = [](const char* file) {
+        const std::string bytes = slurp(mediaPath(file));
+        return bytes.substr(0, bytes.size() - 12000);
+    };
+    const auto huge = [](const char* file, bool videoOnly, bool constant) {
+        return withHugeSample(slurp(mediaPath(file)), videoOnly, constant);
+    };
     const struct {
         const char* what;
         const char* source;
         std::string bytes;
         const char* name;
     } cases[] = {
-        {"AVI without its end", "dx50_mp3.avi", cutShort(slurp(mediaPath("dx50_mp3.avi"))), "cut.avi"},
-        {"AVI with AC-3, without its end", "xvid_ac3.avi", cutShort(slurp(mediaPath("xvid_ac3.avi"))),
-         "cut.avi"},
-        {"AVI at 15 fps, without its end", "div3_pcm_mono.avi",
-         cutShort(slurp(mediaPath("div3_pcm_mono.avi"))), "cut.avi"},
+        {"AVI without its end", "dx50_mp3.avi", cutShort("dx50_mp3.avi"), "cut.avi"},
+        {"AVI with AC-3, without its end", "xvid_ac3.avi", cutShort("xvid_ac3.avi"), "cut.avi"},
+        {"AVI at 15 fps, without its end", "div3_pcm_mono.avi", cutShort("div3_pcm_mono.avi"), "cut.avi"},
         {"H.264 whose first picture claims a gigabyte", "h264_aac_23976.mp4",
-         withHugeSample(slurp(mediaPath("h264_aac_23976.mp4")), true, false), "claims.mp4"},
+         huge("h264_aac_23976.mp4", true, false), "claims.mp4"},
         {"H.264 whose pictures all claim a gigabyte", "h264_aac_23976.mp4",
-         withHugeSample(slurp(mediaPath("h264_aac_23976.mp4")), true, true), "claims.mp4"},
+         huge("h264_aac_23976.mp4", true, true), "claims.mp4"},
         {"every track's samples claim a gigabyte", "h264_aac_23976.mp4",
-         withHugeSample(slurp(mediaPath("h264_aac_23976.mp4")), false, true), "claims.mp4"},
+         huge("h264_aac_23976.mp4", false, true), "claims.mp4"},
         {"Motion JPEG whose first picture claims a gigabyte", "mjpeg_ima4_2997.mov",
-         withHugeSample(slurp(mediaPath("mjpeg_ima4_2997.mov")), true, false), "claims.mov"},
+         huge("mjpeg_ima4_2997.mov", true, false), "claims.mov"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const EntryOutcome whole = buildEntry(mediaPath(c.source), fileOpener());
         ASSERT_TRUE(whole.entry) << whole.skipReason;
         spit(path(c.name), c.bytes);
-        const Timed run = describeTimed(path(c.name));
-        EXPECT_LT(run.took, platform::kDescribeDeadline);
-        ASSERT_TRUE(run.outcome.entry) << run.outcome.skipReason;
-        const EntryRecord& e = *run.outcome.entry;
-        EXPECT_EQ(e.type, whole.entry->type);
-        EXPECT_EQ(e.rate, whole.entry->rate);
-        EXPECT_EQ(e.standard, whole.entry->standard);
-        EXPECT_EQ(e.audioType, whole.entry->audioType);
-        EXPECT_EQ(e.size, whole.entry->size);
+        const EntryOutcome run = describe(path(c.name));
+        ASSERT_TRUE(run.entry) << run.skipReason;
+        const EntryRecord &e = *run.entry, &w = *whole.entry;
+        EXPECT_EQ(e.type + " " + e.rate + " " + e.audioType + " " + e.size,
+                  w.type + " " + w.rate + " " + w.audioType + " " + w.size);
         EXPECT_NE(e.seconds, "0");
     }
 }
@@ -511,29 +492,24 @@ TEST_F(Hostile, MoviesWhoseIndexIsGoneAreDescribedFromTheirStreams) {
 // start codes in the MP4's bytes and makes streams of them, none with whole
 // headers. Such a file is skipped, under either MPEG extension.
 TEST_F(Hostile, MpegWithNoWholeStreamIsSkipped) {
-    const std::string vobStart = slurp(mediaPath("pal_ac3.vob")).substr(0, 188);
-    const std::string programStart = slurp(mediaPath("mpeg2_program.mpg")).substr(0, 188);
+    const std::string vob = slurp(mediaPath("pal_ac3.vob")).substr(0, 188);
+    const std::string program = slurp(mediaPath("mpeg2_program.mpg")).substr(0, 188);
     const struct {
         const std::string& start;
         const char* rest;
     } cases[] = {
-        {vobStart, "exact24.mp4"},        {vobStart, "long_3700s.mp4"},  {vobStart, "audio_only.mp4"},
-        {programStart, "sixch.mov"},      {programStart, "exact24.mp4"}, {programStart, "mpeg4_mp3.mp4"},
-        {programStart, "long_3700s.mp4"},
+        {vob, "exact24.mp4"},        {vob, "long_3700s.mp4"},  {vob, "audio_only.mp4"},
+        {program, "sixch.mov"},      {program, "exact24.mp4"}, {program, "mpeg4_mp3.mp4"},
+        {program, "long_3700s.mp4"},
     };
     for (const auto& c : cases) {
         for (const char* ext : {"mpg", "vob"}) {
-            SCOPED_TRACE(std::string(c.rest) + " as ." + ext + (&c.start == &vobStart ? " after a VOB" : ""));
+            SCOPED_TRACE(std::string(c.rest) + " as ." + ext + (&c.start == &vob ? " after a VOB" : ""));
             const std::string file = path(std::string("mixed.") + ext);
             spit(file, c.start + slurp(mediaPath(c.rest)));
-            const Timed run = describeTimed(file);
-            EXPECT_LT(run.took, platform::kDescribeDeadline);
-            if (run.outcome.entry) {
-                ADD_FAILURE() << "described: rate " << run.outcome.entry->rate << ", type "
-                              << run.outcome.entry->type;
-                continue;
-            }
-            EXPECT_EQ(run.outcome.skipReason, "no audio or video in it");
+            const EntryOutcome run = describe(file);
+            EXPECT_FALSE(run.entry) << "described as type " << (run.entry ? run.entry->type : "");
+            EXPECT_EQ(run.skipReason, "no audio or video in it");
         }
     }
 }

@@ -6,18 +6,16 @@
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QMainWindow>
-#include <QMutex>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
 #include "app/app_controller.h"
 #include "app/desktop_controls.h"
 #include "app/interface.h"
-#include "app/playlist_intake.h"
 #include "platform/log.h"
 #include "platform/screen_saver.h"
+#include "support/log_recorder.h"
 #include "support/qt_support.h"
 #include "transport/fade_window.h"
 #include "ui/image_button.h"
@@ -68,15 +66,31 @@ private:
 
 }  // namespace
 
-class ScreenSaverTest : public QObject {
+class ScreenSaverTest : public test::InterfaceTest {
     Q_OBJECT
 
-    QTemporaryDir config_;
-    QTemporaryDir files_;
+    test::LogRecorder log_;
 
-    // A player of its own, with a session state of its own: one killed before
-    // would otherwise have the next one ask whether to restore its playlist.
-    void startPlayer(QProcess& player) {
+    QString clip(const QString& name, int seconds) { return test::makeClip(files_.filePath(name), seconds); }
+    void load(const QStringList& files) {
+        add(files);
+        QCOMPARE(c().objects().size(), std::size_t(files.size()));
+    }
+    void view(int row) {
+        viewRow(row);
+        QVERIFY(c().view());
+    }
+    // What was said of the means, since the last asked.
+    QStringList means() {
+        QStringList said;
+        for (const std::string& line : log_.take())
+            if (line.rfind("screen saver", 0) == 0) said << QString::fromStdString(line);
+        return said;
+    }
+    // A player process of its own, played from the desktop's media controls as
+    // a media key would, holding the screen saver off. Its session state is its
+    // own: one killed before would otherwise have it ask whether to restore.
+    void startPlaying(QProcess& player, MockScreenSaver& mock) {
         auto state = std::make_shared<QTemporaryDir>();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("XDG_STATE_HOME", state->path());
@@ -84,54 +98,28 @@ class ScreenSaverTest : public QObject {
         player.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         QObject::connect(&player, &QObject::destroyed, [state] {});  // the folder lives as long as the player
         player.start(qEnvironmentVariable("REEL_BINARY"), {clip("long1.mp4", 8)});
+        QVERIFY(player.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            mpris("org.mpris.MediaPlayer2.Player", "Play").type() == QDBusMessage::ReplyMessage, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(mock.held(), 1u, 15000);
     }
-    std::unique_ptr<Interface> ui_;
-    QMutex logLock_;
-    QStringList log_;
-
-    AppController& c() { return ui_->controller(); }
-
-    QString clip(const QString& name, int seconds) { return test::makeClip(files_.filePath(name), seconds); }
-    void load(const QStringList& files) {
-        c().openPanelDidEnd(files, true);
-        c().intake().finish();
-        QCOMPARE(c().objects().size(), std::size_t(files.size()));
-    }
-    void view(int row) {
-        c().selectRow(row);
-        c().showSelectedEntryInfo();
-        c().viewItem();
-        QVERIFY(c().view());
-    }
-    QStringList means() {
-        QMutexLocker lock(&logLock_);
-        QStringList said;
-        for (const QString& line : log_)
-            if (line.startsWith("screen saver")) said << line;
-        return said;
+    static QDBusMessage mpris(const char* interface, const char* method) {
+        return QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+            "org.mpris.MediaPlayer2.reel", "/org/mpris/MediaPlayer2", interface, method));
     }
 
 private slots:
     void initTestCase() {
         QVERIFY2(QDBusConnection::sessionBus().isConnected(), "run under dbus-run-session");
-        qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
         qputenv("REEL_MPV_OPTIONS", "vo=null,ao=null");
-        platform::setLogSink([this](std::string_view line) {
-            QMutexLocker lock(&logLock_);
-            log_ << QString::fromUtf8(line.data(), qsizetype(line.size()));
-        });
+        platform::setLogEnabled(true);
     }
-    void cleanupTestCase() { platform::setLogSink({}); }
     void init() {
-        {
-            QMutexLocker lock(&logLock_);
-            log_.clear();
-        }
-        ui_ = std::make_unique<Interface>();
+        relaunch();
+        log_.take();
     }
-    void cleanup() { ui_.reset(); }
 
-    void heldWhilePlayingAndLetGoOnPause() {
+    void heldWhilePlayingLetGoOnPauseAndQuit() {
         MockScreenSaver mock;
         QVERIFY(mock.ready());
         load({clip("long1.mp4", 8), clip("long2.mp4", 8)});
@@ -140,25 +128,27 @@ private slots:
         QTRY_COMPARE(mock.held(), 1u);
         QCOMPARE(mock.events().value(0), QString("inhibit 1 Reel"));
 
-        c().outlets().mainButton->click();  // pause
+        ui().mainButton->click();  // pause
         QTRY_COMPARE(mock.held(), 0u);
-        QCOMPARE(mock.count("uninhibit"), 1);
-        c().outlets().mainButton->click();  // play again
+        ui().mainButton->click();  // play again
         QTRY_COMPARE(mock.held(), 1u);
         // Another movie while playing: still one.
-        emit ui_->messages().fast(FastCommand::Next);
+        post(FastCommand::Next);
         QTRY_COMPARE(c().selectedRow(), 1);
         QTRY_VERIFY(c().view()->isPlaying());
         c().checkTime();
         QCOMPARE(mock.held(), 1u);
-        QCOMPARE(mock.mostHeld(), 1u);
         // Scanning forward is still watching.
-        emit ui_->messages().fast(FastCommand::Forward);
+        post(FastCommand::Forward);
         c().checkTime();
         QCOMPARE(mock.held(), 1u);
-        emit ui_->messages().fast(FastCommand::Play);
-
+        post(FastCommand::Play);
+        QCOMPARE(mock.mostHeld(), 1u);
         QCOMPARE(means(), QStringList{"screen saver kept off through org.freedesktop.ScreenSaver"});
+
+        relaunch();
+        QCOMPARE(mock.held(), 0u);  // before the player is gone, not after a delay
+        QCOMPARE(mock.count("uninhibit"), 2);
         QCOMPARE(mock.count("stray"), 0);
     }
 
@@ -170,23 +160,11 @@ private slots:
         QTRY_COMPARE(mock.held(), 1u);
         QTRY_COMPARE_WITH_TIMEOUT(c().selectedRow(), 2, 15000);
         // The last entry played to its end: the viewer is gone, the screen may sleep.
-        QTRY_VERIFY_WITH_TIMEOUT(!c().outlets().viewerWindow->isVisible(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!ui().viewerWindow->isVisible(), 15000);
         QTRY_COMPARE(mock.held(), 0u);
         // Taken once for the three movies, never twice at a time.
         QCOMPARE(mock.count("inhibit"), 1);
-        QCOMPARE(mock.count("uninhibit"), 1);
         QCOMPARE(mock.mostHeld(), 1u);
-    }
-
-    void letGoOnQuit() {
-        MockScreenSaver mock;
-        QVERIFY(mock.ready());
-        load({clip("long1.mp4", 8)});
-        view(0);
-        QTRY_COMPARE(mock.held(), 1u);
-        ui_.reset();
-        QCOMPARE(mock.held(), 0u);  // before the player is gone, not after a delay
-        QCOMPARE(mock.count("uninhibit"), 1);
     }
 
     void thePortalWhenThereIsNoScreenSaver() {
@@ -197,7 +175,7 @@ private slots:
         QTRY_COMPARE(mock.held(), 1u);
         // The idle flag alone: logging out and suspending stay the user's.
         QCOMPARE(mock.events().value(0), QString("portal-inhibit 1 flags=8"));
-        c().outlets().mainButton->click();
+        ui().mainButton->click();
         QTRY_COMPARE(mock.held(), 0u);
         QCOMPARE(mock.events().value(1), QString("close 1"));
         QCOMPARE(means(), QStringList{"screen saver kept off through org.freedesktop.portal.Inhibit"});
@@ -215,12 +193,12 @@ private slots:
     void theXServerWithNoDesktopService() {
         load({clip("long1.mp4", 8)});
         view(0);
-        QTRY_COMPARE(ui_->desktopControls().screenSaver().means(),
-                     platform::ScreenSaverInhibitor::Means::X11);
-        c().outlets().mainButton->click();
-        QTRY_VERIFY(!ui_->desktopControls().screenSaver().held());
-        c().outlets().mainButton->click();
-        QTRY_VERIFY(ui_->desktopControls().screenSaver().held());
+        platform::ScreenSaverInhibitor& inhibitor = interface().desktopControls().screenSaver();
+        QTRY_COMPARE(inhibitor.means(), platform::ScreenSaverInhibitor::Means::X11);
+        ui().mainButton->click();
+        QTRY_VERIFY(!inhibitor.held());
+        ui().mainButton->click();
+        QTRY_VERIFY(inhibitor.held());
         // Said once, however often it is taken.
         QCOMPARE(means(), QStringList{"screen saver kept off through the X screen saver reset and DPMS"});
     }
@@ -229,40 +207,22 @@ private slots:
         MockScreenSaver mock;
         QVERIFY(mock.ready());
         QProcess player;
-        startPlayer(player);
-        QVERIFY(player.waitForStarted());
-        // Played from the desktop's media controls, as a user would with a media key.
-        const QDBusMessage play =
-            QDBusMessage::createMethodCall("org.mpris.MediaPlayer2.reel", "/org/mpris/MediaPlayer2",
-                                           "org.mpris.MediaPlayer2.Player", "Play");
-        QTRY_VERIFY_WITH_TIMEOUT(
-            QDBusConnection::sessionBus().call(play).type() == QDBusMessage::ReplyMessage, 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(mock.held(), 1u, 15000);
+        startPlaying(player, mock);
         player.kill();
         QVERIFY(player.waitForFinished());
         QTRY_COMPARE(mock.held(), 0u);
         QCOMPARE(mock.count("vanished"), 1);
-        QCOMPARE(mock.count("uninhibit"), 0);
     }
 
     void aPlayerQuitFromTheDesktopLetsGo() {
         MockScreenSaver mock;
         QVERIFY(mock.ready());
         QProcess player;
-        startPlayer(player);
-        QVERIFY(player.waitForStarted());
-        auto call = [](const char* interface, const char* method) {
-            return QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
-                "org.mpris.MediaPlayer2.reel", "/org/mpris/MediaPlayer2", interface, method));
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(
-            call("org.mpris.MediaPlayer2.Player", "Play").type() == QDBusMessage::ReplyMessage, 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(mock.held(), 1u, 15000);
-        QCOMPARE(call("org.mpris.MediaPlayer2", "Quit").type(), QDBusMessage::ReplyMessage);
+        startPlaying(player, mock);
+        QCOMPARE(mpris("org.mpris.MediaPlayer2", "Quit").type(), QDBusMessage::ReplyMessage);
         QVERIFY(player.waitForFinished(15000));
         QCOMPARE(player.exitStatus(), QProcess::NormalExit);
         QCOMPARE(player.exitCode(), 0);
-        QCOMPARE(mock.held(), 0u);
         QCOMPARE(mock.count("uninhibit"), 1);
         QCOMPARE(mock.count("vanished"), 0);
     }

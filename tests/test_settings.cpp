@@ -10,66 +10,24 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <mutex>
-#include <sstream>
-#include <thread>
 
 #include "app/app_controller.h"
 #include "app/interface.h"
 #include "platform/ini_text.h"
 #include "platform/log.h"
 #include "platform/preference_file.h"
+#include "support/log_recorder.h"
+#include "support/media.h"
 #include "transport/volume_preference.h"
 
 using namespace reel;
-using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void spit(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), std::streamsize(bytes.size()));
-}
-
-// A test that blocks where it must not is ended with a word, not left to hang.
-class Watchdog {
-public:
-    explicit Watchdog(const char* what)
-        : thread_([this, what] {
-              std::unique_lock lock(mutex_);
-              if (!done_.wait_for(lock, 60s, [this] { return disarmed_; })) {
-                  std::fprintf(stderr, "blocked: %s\n", what);
-                  std::_Exit(3);
-              }
-          }) {}
-    ~Watchdog() {
-        {
-            std::lock_guard lock(mutex_);
-            disarmed_ = true;
-        }
-        done_.notify_all();
-        thread_.join();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable done_;
-    bool disarmed_ = false;
-    std::thread thread_;
-};
+using test::slurp;
+using test::spit;
 
 // Reads a key and waits for the answer, which never comes inside read().
 std::optional<std::string> readBack(platform::PreferenceFile& file, const char* key) {
@@ -133,17 +91,9 @@ class SettingsTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    QStringList log_;
     std::string at(const char* name) { return dir_.filePath(name).toStdString(); }
 
 private slots:
-    void init() {
-        log_.clear();
-        platform::setLogSink(
-            [this](std::string_view line) { log_ << QString::fromUtf8(line.data(), line.size()); });
-    }
-    void cleanup() { platform::setLogSink({}); }
-
     void onlyTheKeysLineChanges() {
         const struct {
             const char* what;
@@ -198,10 +148,8 @@ private slots:
         std::string expected = before;
         expected.replace(expected.find("VolumeLevel=0.25"), 16, "VolumeLevel=0.5");
         QCOMPARE(after, expected);
-        QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
-        QCOMPARE(settings.value("VolumeLevel").toFloat(), 0.5f);
-        QCOMPARE(settings.value("Window/Geometry").toRect(), QRect(1, 2, 3, 4));
-        QCOMPARE(settings.value("Recent").toStringList(), QStringList({"a b", "c,d"}));
+        QCOMPARE(QSettings(QString::fromStdString(path), QSettings::IniFormat).value("VolumeLevel").toFloat(),
+                 0.5f);
     }
 
     void tenMegabytesOfJunkAreKeptByteForByte() {
@@ -227,6 +175,7 @@ private slots:
     }
 
     void aLinkIsWrittenThroughAndANewFolderIsMade() {
+        test::LogRecorder log;
         const std::string real = at("elsewhere.ini");
         spit(real, "[General]\nVolumeLevel=0.1\n");
         const std::string link = at("linked/reel.ini");
@@ -241,96 +190,63 @@ private slots:
         QVERIFY(fs::is_symlink(link));
         QCOMPARE(slurp(real), std::string("[General]\nVolumeLevel=0.5\n"));
         QCOMPARE(slurp(fresh), std::string("[General]\nVolumeLevel=0.5\n"));
-        QVERIFY(log_.isEmpty());
+        QVERIFY(log.take().empty());
     }
 
     // What cannot be our file is logged and never touched, and nothing waits on it.
     void pathsThatAreNoFileOfOursAreLeftAlone() {
-        Watchdog watchdog("a settings path that is not a regular file");
-        const std::string base = dir_.filePath("odd").toStdString();
-        fs::create_directories(base);
+        const std::string base = at("odd/");
+        fs::create_directories(base + "folder.ini");
+        ::mkfifo((base + "fifo.ini").c_str(), 0644);
+        fs::create_symlink(base + "nothing", base + "dangling.ini");
+        fs::create_symlink(base + "loop.ini", base + "loop.ini");
+        spit(base + "plain", "x");
+        spit(base + "huge.ini", "[General]\nVolumeLevel=0.3\n");
+        fs::resize_file(base + "huge.ini", platform::PreferenceFile::kLargestFile + 1);
+        spit(base + "locked.ini", "[General]\nVolumeLevel=0.3\n");
+        ::chmod((base + "locked.ini").c_str(), 0);
         const struct {
-            const char* what;
-            std::function<std::string()> make;  // the path
+            const char* name;
             const char* said;
         } cases[] = {
-            {"FIFO",
-             [&] {
-                 const std::string p = base + "/fifo.ini";
-                 ::mkfifo(p.c_str(), 0644);
-                 return p;
-             },
-             "is a FIFO"},
-            {"folder",
-             [&] {
-                 fs::create_directories(base + "/folder.ini");
-                 return base + "/folder.ini";
-             },
-             "is a folder"},
-            {"link to nothing",
-             [&] {
-                 fs::create_symlink(base + "/nothing", base + "/dangling.ini");
-                 return base + "/dangling.ini";
-             },
-             "is a link to nothing"},
-            {"link to itself",
-             [&] {
-                 fs::create_symlink(base + "/loop.ini", base + "/loop.ini");
-                 return base + "/loop.ini";
-             },
-             "cannot be read"},
-            {"under a file",
-             [&] {
-                 spit(base + "/plain", "x");
-                 return base + "/plain/reel.ini";
-             },
-             "cannot be read"},
-            {"too large to be settings",
-             [&] {
-                 const std::string p = base + "/huge.ini";
-                 spit(p, "[General]\nVolumeLevel=0.3\n");
-                 fs::resize_file(p, platform::PreferenceFile::kLargestFile + 1);
-                 return p;
-             },
-             "is larger than"},
-            {"unreadable",
-             [&] {
-                 const std::string p = base + "/locked.ini";
-                 spit(p, "[General]\nVolumeLevel=0.3\n");
-                 ::chmod(p.c_str(), 0);
-                 return p;
-             },
-             "cannot be read"},
+            {"fifo.ini", "is a FIFO"},
+            {"folder.ini", "is a folder"},
+            {"dangling.ini", "is a link to nothing"},
+            {"loop.ini", "cannot be read"},
+            {"plain/reel.ini", "cannot be read"},  // under a file
+            {"huge.ini", "is larger than"},
+            {"locked.ini", "cannot be read"},
         };
         for (const auto& c : cases) {
-            if (std::string_view(c.what) == "unreadable" && ::geteuid() == 0)
+            if (std::string_view(c.name) == "locked.ini" && ::geteuid() == 0)
                 continue;  // root reads anything
-            log_.clear();
-            const std::string path = c.make();
+            test::LogRecorder log;
+            const std::string path = base + c.name;
             struct stat before {};
             const int existed = ::lstat(path.c_str(), &before);
             {
                 platform::PreferenceFile file(path);
                 QCOMPARE(readBack(file, "VolumeLevel"), std::nullopt);
                 file.write("VolumeLevel", "0.5");
-                QVERIFY2(file.finish(platform::PreferenceFile::kFinishWait), c.what);
+                QVERIFY2(file.finish(platform::PreferenceFile::kFinishWait), c.name);
             }
             struct stat after {};
             QCOMPARE(::lstat(path.c_str(), &after), existed);
-            if (existed == 0) {
-                QVERIFY2(after.st_ino == before.st_ino && after.st_mode == before.st_mode, c.what);
-                QVERIFY2(after.st_size == before.st_size && after.st_mtim.tv_nsec == before.st_mtim.tv_nsec,
-                         c.what);
-            }
-            QVERIFY2(log_.size() == 1 && log_[0].contains(c.said) && log_[0].contains("session only"),
-                     qPrintable(c.what + (": " + log_.join(" | "))));
+            QVERIFY2(existed != 0 ||
+                         (after.st_ino == before.st_ino && after.st_mode == before.st_mode &&
+                          after.st_size == before.st_size && after.st_mtim.tv_nsec == before.st_mtim.tv_nsec),
+                     c.name);
+            const auto lines = log.take();
+            QVERIFY2(lines.size() == 1 && lines[0].find(c.said) != std::string::npos &&
+                         lines[0].find("session only") != std::string::npos,
+                     c.name);
         }
     }
 
     // The whole player with a FIFO for its settings: it starts, the volume
     // works for the session, it ends, and the FIFO is still a FIFO.
     void thePlayerStartsWithAFifoForItsSettings() {
-        Watchdog watchdog("the player with a FIFO as its settings file");
+        test::LogRecorder log;
         QTemporaryDir config;
         QVERIFY(QDir().mkpath(config.filePath("reel")));
         const std::string fifo = config.filePath("reel/reel.ini").toStdString();
@@ -340,7 +256,7 @@ private slots:
             Interface ui;
             AppController& c = ui.controller();
             c.applicationDidFinishLaunching();
-            QTRY_VERIFY(!log_.filter("is a FIFO").isEmpty());
+            QTRY_VERIFY(log.count("is a FIFO"));
             QCOMPARE(AppController::floatValue(c.outlets().volumeSlider), 0.75f);
             AppController::setFloatValue(c.outlets().volumeSlider, 0.3f);
             QCoreApplication::processEvents();
@@ -349,7 +265,7 @@ private slots:
         struct stat info {};
         QCOMPARE(::lstat(fifo.c_str(), &info), 0);
         QVERIFY(S_ISFIFO(info.st_mode));
-        QCOMPARE(log_.filter("reel.ini").size(), 1);
+        QCOMPARE(log.count("reel.ini"), 1);
         qunsetenv("XDG_CONFIG_HOME");
     }
 
@@ -413,59 +329,37 @@ private slots:
     }
 
     void theStoredVolumeComesBackUnlessTheUserWasFirst() {
-        struct Run {
-            std::function<void(std::optional<float>)> answer;
-            std::vector<Written> written;
-            std::vector<float> restored;
+        const struct {
+            const char* what;
+            std::vector<float> before;  // the slider's changes before the file answers
+            std::optional<float> answer;
+            std::vector<float> after;
+            std::vector<float> restored, written;
+            bool gone = false;  // the player is gone before the answer
+        } cases[] = {
+            // Viewing sets the slider's volume again before the answer: no choice of the user's.
+            {"the slider set again", {0.75f}, 0.25f, {0.25f, 0.3f}, {0.25f}, {0.3f}},
+            {"the user was first", {0.6f}, 0.25f, {}, {}, {0.6f}},
+            {"nothing stored", {}, std::nullopt, {}, {}, {}},
+            {"the answer after the player is gone", {}, 0.25f, {}, {}, {}, true},
         };
-        const auto start = [](Run& run) {
+        for (const auto& c : cases) {
+            std::function<void(std::optional<float>)> answer;
+            std::vector<float> restored, written;
             VolumePreference::Store store;
-            store.read = [&run](auto answer) { run.answer = std::move(answer); };
-            store.write = [&run](float v) { run.written.push_back({0, v}); };
+            store.read = [&](auto a) { answer = std::move(a); };
+            store.write = [&](float v) { written.push_back(v); };
             auto preference = std::make_unique<VolumePreference>(store, std::make_unique<HandClock>());
             QObject::connect(preference.get(), &VolumePreference::restored,
-                             [&run](float v) { run.restored.push_back(v); });
+                             [&](float v) { restored.push_back(v); });
             preference->restore(0.75f);
-            return preference;
-        };
-        {
-            // Viewing sets the slider's volume again before the answer: no choice of the user's.
-            Run run;
-            auto preference = start(run);
-            QVERIFY(run.answer);
-            preference->changed(0.75f, false);
-            run.answer(0.25f);
-            preference->changed(0.25f, false);  // the slider, set to what came back
-            QCOMPARE(run.restored, std::vector<float>{0.25f});
-            QVERIFY(run.written.empty());
-            preference->changed(0.3f, false);
-            QCOMPARE(run.written, (std::vector<Written>{{0, 0.3f}}));
-        }
-        {
-            Run run;
-            auto preference = start(run);
-            QVERIFY(run.answer);
-            preference->changed(0.6f, false);
-            QVERIFY(run.written.empty());  // not before the file has answered
-            run.answer(0.25f);
-            QVERIFY(run.restored.empty());
-            QCOMPARE(run.written, (std::vector<Written>{{0, 0.6f}}));
-        }
-        {
-            Run run;
-            auto preference = start(run);
-            QVERIFY(run.answer);
-            run.answer(std::nullopt);
-            QVERIFY(run.restored.empty());
-            QVERIFY(run.written.empty());
-        }
-        {
-            // The answer comes after the player is gone.
-            Run run;
-            start(run).reset();
-            QVERIFY(run.answer);
-            run.answer(0.25f);
-            QVERIFY(run.restored.empty());
+            QVERIFY2(answer, c.what);
+            for (float v : c.before) preference->changed(v, false);
+            QVERIFY2(written.empty(), c.what);  // not before the file has answered
+            if (c.gone) preference.reset();
+            answer(c.answer);
+            for (float v : c.after) preference->changed(v, false);
+            QVERIFY2(restored == c.restored && written == c.written, c.what);
         }
     }
 };

@@ -152,8 +152,6 @@ private slots:
         QVERIFY(endedWell(second));
         QTRY_COMPARE(entries(), QByteArrayList({a, b, c, b}));
         QTRY_VERIFY(saidSo(first, "another Reel handed over 5 files"));
-        QVERIFY(saidSo(first, "skipped \"" + files_.filePath("sub/missing.mp4") + "\""));
-        QVERIFY(!saidSo(first, "notes.txt"));
         QCOMPARE(ownerPid(), first.processId());
 
         // --play reaches the player with the files; with none, the player only comes forward.
@@ -169,48 +167,33 @@ private slots:
         QCOMPARE(first.state(), QProcess::Running);
     }
 
-    void thirtyAtOnceMakeOnePlayerWithEveryFileOnce() {
-        // As a file manager opening 30 files starts 30 commands, with no player yet.
-        QByteArrayList expected;
-        for (int i = 0; i < 30; ++i) expected << movie(QString("storm%1.mp4").arg(i));
+    void thirtyAtOnceMakeOnePlayerWithEachCommandsFilesOnceInOrder() {
+        // As a file manager opening files starts a command for each, with no player yet;
+        // two files to each command, so that their order shows.
+        std::vector<QByteArrayList> wanted;
         std::vector<QProcess*> started;
-        for (int i = 0; i < 30; ++i) started.push_back(&reel({QString("storm%1.mp4").arg(i)}));
+        for (int i = 0; i < 30; ++i) {
+            const QStringList names{QString("storm%1-z.mp4").arg(i), QString("storm%1-a.mp4").arg(i)};
+            wanted.push_back({movie(names[0]), movie(names[1])});
+            started.push_back(&reel(names));
+        }
         const auto running = [&] {
             return std::count_if(started.begin(), started.end(),
                                  [](QProcess* p) { return p->state() != QProcess::NotRunning; });
         };
-        QTRY_VERIFY_WITH_TIMEOUT(running() == 1 && ownerPid() > 0 && entries().size() == 30, 120000);
+        QTRY_VERIFY_WITH_TIMEOUT(running() == 1 && ownerPid() > 0 && entries().size() == 60, 120000);
         for (QProcess* process : started) {
             if (process->state() == QProcess::NotRunning)
                 QVERIFY(endedWell(*process));
             else
                 QCOMPARE(process->processId(), ownerPid());
         }
-        QByteArrayList got = entries();
-        std::sort(got.begin(), got.end());
-        std::sort(expected.begin(), expected.end());
-        QCOMPARE(got, expected);
-    }
-
-    void eachCommandsFilesStayTogetherInTheirOrder() {
-        std::vector<QByteArrayList> wanted;
-        for (int i = 0; i < 10; ++i) {
-            QStringList names;
-            QByteArrayList paths;
-            for (const char* part : {"z", "a", "m"}) {
-                names << QString("set%1-%2.mp4").arg(i).arg(part);
-                paths << movie(names.last());
-            }
-            wanted.push_back(paths);
-            reel(names);
-        }
-        QTRY_VERIFY_WITH_TIMEOUT(ownerPid() > 0 && entries().size() == 30, 120000);
         const QByteArrayList got = entries();
         for (const QByteArrayList& set : wanted) {
             const qsizetype at = got.indexOf(set.first());
             QVERIFY(at >= 0);
-            QCOMPARE(got.mid(at, 3), set);
-            QCOMPARE(got.count(set.first()), 1);
+            QCOMPARE(got.mid(at, 2), set);
+            QCOMPARE(got.count(set.first()) + got.count(set.last()), 2);
         }
     }
 
@@ -223,20 +206,20 @@ private slots:
         }
         QProcess& first = reel(thousand);
         QVERIFY(serving(first));
-        std::vector<QProcess*> more;
         for (int i = 0; i < 3; ++i) {
             expected << movie(QString("later%1.mp4").arg(i));
-            more.push_back(&reel({QString("later%1.mp4").arg(i)}));
+            QProcess& more = reel({QString("later%1.mp4").arg(i)});
             // One at a time, so that their order is known.
-            QVERIFY(more.back()->waitForFinished(30000));
-            QVERIFY(endedWell(*more.back()));
+            QVERIFY(more.waitForFinished(30000));
+            QVERIFY(endedWell(more));
         }
         QTRY_VERIFY_WITH_TIMEOUT(entries().size() == 1003, 120000);
         QCOMPARE(entries(), expected);
     }
 
-    void aNewWindowIsAPlayerOfItsOwn() {
-        const QByteArray a = movie("a.mp4"), z = movie("z.mp4");
+    // A new window, and a player that does not answer: each makes a player of its own.
+    void aNewWindowOrAStuckPlayerMakesAPlayerOfItsOwn() {
+        const QByteArray a = movie("a.mp4"), b = movie("b.mp4"), z = movie("z.mp4");
         QProcess& first = reel({"a.mp4"});
         QVERIFY(serving(first));
         QProcess& second = reel({"--new-window", "z.mp4"});
@@ -245,19 +228,13 @@ private slots:
         QTRY_COMPARE(entries(connection), QByteArrayList({z}));
         QCOMPARE(ownerPid(), first.processId());
         QCOMPARE(entries(), QByteArrayList({a}));
-    }
 
-    void aPlayerThatDoesNotAnswerIsPassedBy() {
-        const QByteArray b = movie("b.mp4");
-        QProcess& stuck = reel({"a.mp4"});
-        QVERIFY(serving(stuck));
-        ::kill(pid_t(stuck.processId()), SIGSTOP);
-        QProcess& second = reel({"b.mp4"});
-        QTRY_VERIFY_WITH_TIMEOUT(saidSo(second, "did not answer within 1000 ms"), 30000);
-        QString connection;
-        QTRY_VERIFY_WITH_TIMEOUT(!(connection = playerConnectionOf(second.processId())).isEmpty(), 30000);
+        ::kill(pid_t(first.processId()), SIGSTOP);
+        QProcess& third = reel({"b.mp4"});
+        QTRY_VERIFY_WITH_TIMEOUT(saidSo(third, "did not answer within 1000 ms"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!(connection = playerConnectionOf(third.processId())).isEmpty(), 30000);
         QTRY_COMPARE(entries(connection), QByteArrayList({b}));
-        QCOMPARE(second.state(), QProcess::Running);
+        QCOMPARE(third.state(), QProcess::Running);
     }
 
     void withoutASessionBusItIsAPlayerOfItsOwn() {
@@ -311,16 +288,12 @@ private slots:
         QDBusMessage reply = call(kName, "Open", {QVariant::fromValue(odd), false});
         QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
         QTRY_COMPARE(entries(), QByteArrayList({a, b}));
-        QTRY_VERIFY(saidSo(first, "\"relative.mp4\": not an absolute path"));
-        QVERIFY(saidSo(first, "skipped \"/tmp/caf\\udce9.mp4\": "));  // a name of bytes, but not there
+        QTRY_VERIFY(saidSo(first, "skipped \"/tmp/caf\\udce9.mp4\": "));  // a name of bytes, but not there
 
         // Arguments of the wrong kind are refused with a reason, and logged.
         reply = call(kName, "Open", {QString("a.mp4")});
         QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
-        QCOMPARE(reply.errorName(), QString("org.freedesktop.DBus.Error.InvalidArgs"));
         QTRY_VERIFY(saidSo(first, "the arguments were (s), not (aayb)"));
-        reply = call(kName, "Nothing");
-        QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
 
         // A hundred thousand names, none of them there, and one that is.
         QByteArrayList flood;

@@ -10,22 +10,21 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
-#include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
 
 #include "app/app_controller.h"
 #include "app/interface.h"
-#include "app/playlist_intake.h"
 #include "app/preferences_dialog.h"
 #include "app/track_menus.h"
 #include "platform/log.h"
 #include "platform/mpv_movie_view.h"
 #include "platform/mpv_names.h"
 #include "platform/mpv_player.h"
+#include "support/log_recorder.h"
+#include "support/qt_support.h"
 #include "transport/fade_window.h"
 #include "ui/full_screen_window.h"
 
@@ -51,29 +50,15 @@ QByteArray cp1251(const QString& text) {
     return bytes;
 }
 
-QByteArray srt(const QByteArray& line, double from = 0, double to = 60) {
-    auto at = [](double s) {
-        return QString("00:%1:%2,000")
-            .arg(int(s) / 60, 2, 10, QChar('0'))
-            .arg(int(s) % 60, 2, 10, QChar('0'))
-            .toUtf8();
-    };
-    return "1\n" + at(from) + " --> " + at(to) + "\n" + line + "\n\n";
-}
+// One line shown for the first minute.
+QByteArray srt(const QByteArray& line) { return "1\n00:00:00,000 --> 00:01:00,000\n" + line + "\n\n"; }
 
 }  // namespace
 
-class SubtitlesTest : public QObject {
+class SubtitlesTest : public test::InterfaceTest {
     Q_OBJECT
 
-    QTemporaryDir config_;
-    QTemporaryDir files_;
-    std::unique_ptr<Interface> ui_;
-    std::vector<std::string> log_;
-
-    AppController& c() { return ui_->controller(); }
     platform::MpvPlayer& player() { return static_cast<platform::MpvMovieView*>(c().view())->player(); }
-
     QString path(const QString& name) { return files_.filePath(name); }
 
     void write(const QString& name, const QByteArray& bytes) {
@@ -86,42 +71,26 @@ class SubtitlesTest : public QObject {
     // A movie with two soundtracks, English then Japanese (or the other way
     // round) with a commentary title, and an English subtitle track inside.
     QString movie(const QString& name, double seconds, bool japaneseFirst = false) {
-        const QString out = path(name);
-        if (QFile::exists(out)) return out;
+        if (QFile::exists(path(name))) return path(name);
+        const QString inside = path(name + ".inside.srt");
         write(name + ".inside.srt", srt("Inside"));
-        const QString first = japaneseFirst ? "jpn" : "eng", second = japaneseFirst ? "eng" : "jpn";
-        const QStringList sources =
-            QString(
-                "-f lavfi -i testsrc2=size=320x180:rate=25 -f lavfi -i sine=frequency=440 "
-                "-f lavfi -i sine=frequency=880")
-                .split(' ');
-        const QStringList streams = QString(
-                                        "-map 0:v -map 1:a -map 2:a -map 3:s -c:v mpeg4 -c:a aac -ac 2 "
-                                        "-c:s mov_text -metadata:s:a:0 language=%1 -metadata:s:a:1 "
-                                        "language=%2 -metadata:s:a:1 handler_name=Commentary "
-                                        "-metadata:s:s:0 language=eng")
-                                        .arg(first, second)
-                                        .split(' ');
-        QProcess ffmpeg;
-        ffmpeg.start("ffmpeg",
-                     QStringList{"-hide_banner", "-loglevel", "error", "-nostdin", "-y"} + sources +
-                         QStringList{"-i", path(name + ".inside.srt"), "-t", QString::number(seconds)} +
-                         streams + QStringList{out});
-        ffmpeg.waitForFinished(120000);
-        QFile::remove(path(name + ".inside.srt"));
-        return out;
+        test::makeMovie(path(name),
+                        QString("-f lavfi -i testsrc2=size=320x180:rate=25 -f lavfi -i sine=frequency=440 "
+                                "-f lavfi -i sine=frequency=880 -i %1 -t %2 -map 0:v -map 1:a -map 2:a "
+                                "-map 3:s -c:v mpeg4 -c:a aac -ac 2 -c:s mov_text "
+                                "-metadata:s:a:0 language=%3 -metadata:s:a:1 language=%4 "
+                                "-metadata:s:a:1 handler_name=Commentary -metadata:s:s:0 language=eng")
+                            .arg(inside)
+                            .arg(seconds)
+                            .arg(japaneseFirst ? "jpn" : "eng", japaneseFirst ? "eng" : "jpn")
+                            .split(' '));
+        QFile::remove(inside);
+        return path(name);
     }
 
     void view(int row) {
-        c().selectRow(row);
-        c().showSelectedEntryInfo();
-        c().viewItem();
+        viewRow(row);
         QVERIFY(c().view());
-    }
-
-    void add(const QStringList& movies) {
-        c().openPanelDidEnd(movies, true);
-        c().intake().finish();
     }
 
     // The tracks once mpv has listed them, the external files included: they
@@ -155,24 +124,8 @@ class SubtitlesTest : public QObject {
         c().trackMenus().setPreferences(preferences);
     }
 
-    bool logged(const std::string& words) {
-        return std::any_of(log_.begin(), log_.end(),
-                           [&](const std::string& line) { return line.find(words) != std::string::npos; });
-    }
-
 private slots:
-    void initTestCase() {
-        qputenv("XDG_CONFIG_HOME", config_.path().toUtf8());
-        qputenv("REEL_MPV_OPTIONS", "vo=null,ao=null");
-        platform::setLogSink([this](std::string_view line) { log_.emplace_back(line); });
-    }
-    void init() {
-        log_.clear();
-        QFile::remove(config_.filePath("reel/reel.ini"));
-        ui_ = std::make_unique<Interface>();
-    }
-    void cleanup() { ui_.reset(); }
-    void cleanupTestCase() { platform::setLogSink({}); }
+    void initTestCase() { qputenv("REEL_MPV_OPTIONS", "vo=null,ao=null"); }
 
     void findsEveryTrackAndListsWhatPlays() {
         const QString film = movie("Film/film.mp4", 10);
@@ -214,8 +167,7 @@ private slots:
         // Japanese is understood: no subtitles.
         QCOMPARE(selected(TrackInfo::Kind::Subtitle), 0L);
 
-        ui_.reset();
-        ui_ = std::make_unique<Interface>();
+        relaunch();
         setPreferences({"de"}, {"ru", "en"}, ShowSubtitles::WhenForeign);
         add({film});
         view(0);
@@ -352,11 +304,14 @@ private slots:
         QCOMPARE(dialog.trackPreferences().languages.show, ShowSubtitles::Always);
 
         // Saved beside the volume, which stays.
-        c().volumeSlide();
+        QFile volume(config_.filePath("reel/reel.ini"));
+        QVERIFY(volume.open(QIODevice::WriteOnly));
+        volume.write("[General]\nVolumeLevel=0.3\n");
+        volume.close();
         c().trackMenus().setPreferences(chosen);
         QCOMPARE(TrackPreferences::load(), chosen);
         QSettings file(config_.filePath("reel/reel.ini"), QSettings::IniFormat);
-        QVERIFY(file.contains("VolumeLevel"));
+        QCOMPARE(file.value("VolumeLevel").toString(), QString("0.3"));
         QCOMPARE(file.value("ShowSubtitles").toString(), QString("never"));
 
         // Written by hand, in any case; what is not understood is the default.
@@ -390,6 +345,8 @@ private slots:
     }
 
     void brokenSubtitleFilesAreSkippedAndTheMoviePlays() {
+        platform::setLogEnabled(true);
+        test::LogRecorder log;
         const QString film = movie("Broken/broken.mp4", 6);
         QByteArray garbage(64 * 1024, '\0');
         for (int i = 0; i < garbage.size(); ++i) garbage[i] = char((i * 7919 + 13) % 251);
@@ -402,8 +359,8 @@ private slots:
         add({film});
         view(0);
         QTRY_VERIFY_WITH_TIMEOUT(player().position() > 2.0, 10000);
-        QVERIFY(logged("broken.garbage.srt left out: not text"));
-        QVERIFY(logged("broken.big.srt left out: too large"));
+        QVERIFY(log.count("broken.garbage.srt left out: not text"));
+        QVERIFY(log.count("broken.big.srt left out: too large"));
         QVERIFY(c().view()->isPlaying());
         // What mpv could not read is named too, and the rest plays on.
         c().trackMenus().cycle(TrackInfo::Kind::Subtitle);
@@ -412,6 +369,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(player().position() > at + 0.5, 5000);
         QVERIFY(!c().trackMenus().addSubtitleFile(path("Broken/broken.big.srt")));
         QVERIFY(!c().trackMenus().addSubtitleFile(path("Broken/missing.srt")));
+        platform::setLogEnabled(false);
     }
 };
 
