@@ -1,9 +1,6 @@
 #include "app/command_line.h"
 
-#include <QByteArrayList>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 namespace reel {
 
@@ -72,27 +69,6 @@ void printUsage(std::FILE* out) {
         "  --timing     with --describe, a line 'timing MICROSECONDS \"FILE\"' per file on stderr\n"
         "  --verbose    with --describe, keep the diagnostic log on stderr\n",
         out);
-}
-
-QByteArray absoluteFileName(const QByteArray& name, const QByteArray& workingDirectory) {
-    const QByteArray joined = name.startsWith('/') ? name : workingDirectory + '/' + name;
-    QByteArrayList parts;
-    for (const QByteArray& part : joined.split('/')) {
-        if (part.isEmpty() || part == ".") continue;
-        if (part == "..") {
-            if (!parts.isEmpty()) parts.removeLast();  // the root's parent is the root
-            continue;
-        }
-        parts << part;
-    }
-    return '/' + parts.join('/');
-}
-
-QByteArray workingDirectory() {
-    std::error_code failed;
-    const std::filesystem::path here = std::filesystem::current_path(failed);
-    // A directory removed under us still names something to make paths against.
-    return failed ? QByteArray("/") : QByteArray::fromStdString(here.native());
 }
 
 }  // namespace reel

@@ -26,12 +26,4 @@ struct CommandLine {
 CommandLine parseCommandLine(int argc, char** argv);
 void printUsage(std::FILE* out);
 
-// The absolute form of a file name given on a command line, made against the
-// working directory: "." and ".." are resolved by name, as the shell does.
-// Bytes throughout, since file names need not be UTF-8.
-QByteArray absoluteFileName(const QByteArray& name, const QByteArray& workingDirectory);
-
-// This process's working directory as bytes.
-QByteArray workingDirectory();
-
 }  // namespace reel

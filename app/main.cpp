@@ -12,6 +12,7 @@
 
 #include "app/command_line.h"
 #include "app/player_entry.h"
+#include "platform/file_names.h"
 #include "platform/single_instance.h"
 
 namespace {
@@ -61,12 +62,11 @@ int main(int argc, char** argv) {
     }
 
     // Named against this directory, whichever player ends up with them.
-    const QByteArray here = reel::workingDirectory();
     using reel::platform::SingleInstance;
     SingleInstance::Request request;
     request.play = line.play;
     for (const std::string& file : line.files)
-        request.paths << reel::absoluteFileName(QByteArray::fromStdString(file), here);
+        request.paths << QByteArray::fromStdString(reel::platform::absolutePath(file));
 
     SingleInstance session;
     const SingleInstance::Role role = line.newWindow ? session.claim() : session.handOver(request);

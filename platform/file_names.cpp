@@ -29,10 +29,11 @@ std::string bytesOf(const QString& text) {
 
 }  // namespace
 
-std::string absolutePath(std::string_view path) {
+std::string absolutePath(std::string_view path, std::string_view folder) {
     if (path.empty()) return {};
-    const std::string whole =
-        path.front() == '/' ? std::string(path) : workingFolder() + "/" + std::string(path);
+    const std::string whole = path.front() == '/' ? std::string(path)
+                                                  : (folder.empty() ? workingFolder() : std::string(folder)) +
+                                                        "/" + std::string(path);
     std::vector<std::string_view> parts;
     std::string_view rest = whole;
     while (!rest.empty()) {

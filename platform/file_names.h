@@ -16,8 +16,9 @@ namespace reel::platform {
 // hands its choice back as file URLs, which keep the bytes as drops do.)
 
 // A path named on the command line, made absolute against the working
-// folder. "." and ".." are taken out lexically, as the shell's cd does.
-std::string absolutePath(std::string_view path);
+// folder (this process's, unless another is named). "." and ".." are taken
+// out lexically, as the shell's cd does.
+std::string absolutePath(std::string_view path, std::string_view workingFolder = {});
 
 // The local file a URL names, its percent-escapes decoded byte by byte, so
 // that a name that is not UTF-8 survives the drop. Nothing for URLs that do

@@ -68,31 +68,6 @@ TEST(CommandLine, FilesOptionsAndWhatQtSees) {
     EXPECT_NE(parse({"a.mp4", "-platform"}).problem.find("-platform"), std::string::npos);
 }
 
-TEST(AbsoluteFileName, MadeAgainstTheWorkingDirectoryByName) {
-    struct Case {
-        const char *name, *here, *expected;
-    };
-    const Case cases[] = {
-        {"a.mp4", "/home/me", "/home/me/a.mp4"},
-        {"./a.mp4", "/home/me", "/home/me/a.mp4"},
-        {"../films/a.mp4", "/home/me", "/home/films/a.mp4"},
-        {"../../../../a.mp4", "/home/me", "/a.mp4"},  // no higher than the root
-        {"dir//sub/./x.vob", "/w", "/w/dir/sub/x.vob"},
-        {"/abs/../b.mov", "/ignored", "/b.mov"},
-        {"/", "/w", "/"},
-        {"x.mpg", "/", "/x.mpg"},
-        {"-dash.mov", "/w", "/w/-dash.mov"},
-        {"trailing/", "/w", "/w/trailing"},
-        {"..", "/w/x", "/w"},
-        // Bytes that are not UTF-8 stay as they are.
-        {"caf\xe9.avi", "/d\xff", "/d\xff/caf\xe9.avi"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(reel::absoluteFileName(c.name, c.here), QByteArray(c.expected));
-    }
-}
-
 TEST(WindowSystem, EnvironmentAndArguments) {
     using reel::platform::WindowSystem;
     struct Case {

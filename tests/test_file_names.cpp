@@ -28,18 +28,23 @@ private slots:
         QVERIFY(QDir::setCurrent(dir_.path()));
         const std::string here = bytes(QDir::currentPath());
         const struct {
-            std::string given, wanted;
+            std::string given, folder, wanted;  // no folder: the working one
         } cases[] = {
-            {"a.mp4", here + "/a.mp4"},
-            {"./a.mp4", here + "/a.mp4"},
-            {"sub//./a.mp4", here + "/sub/a.mp4"},
-            {"sub/../a\xff\n.mp4", here + "/a\xff\n.mp4"},
-            {"/x/y/../../../a.mp4", "/a.mp4"},
-            {"/", "/"},
-            {"-dash.mp4", here + "/-dash.mp4"},
-            {"", ""},
+            {"a.mp4", "", here + "/a.mp4"},
+            {"./a.mp4", "", here + "/a.mp4"},
+            {"sub//./a.mp4", "", here + "/sub/a.mp4"},
+            {"sub/../a\xff\n.mp4", "", here + "/a\xff\n.mp4"},
+            {"/x/y/../../../a.mp4", "", "/a.mp4"},
+            {"/", "", "/"},
+            {"-dash.mp4", "", here + "/-dash.mp4"},
+            {"", "", ""},
+            {"../../../../a.mp4", "/home/me", "/a.mp4"},  // no higher than the root
+            {"x.mpg", "/", "/x.mpg"},
+            {"trailing/", "/w", "/w/trailing"},
+            {"..", "/w/x", "/w"},
+            {"caf\xe9.avi", "/d\xff", "/d\xff/caf\xe9.avi"},
         };
-        for (const auto& c : cases) QCOMPARE(platform::absolutePath(c.given), c.wanted);
+        for (const auto& c : cases) QCOMPARE(platform::absolutePath(c.given, c.folder), c.wanted);
     }
 
     void dropsKeepBytesThatAreNotUtf8() {
