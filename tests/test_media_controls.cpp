@@ -130,17 +130,24 @@ class MediaControlsTest : public test::InterfaceTest {
     void pauseAt(qint64 microseconds) {
         // The movie under way first: a seek sent while the file still loads is not kept by mpv.
         QTRY_VERIFY(applet_->position() > 0);
-        if (applet_->status() == "Playing") applet_->player("Pause");
-        QTRY_COMPARE(applet_->status(), QString("Paused"));
+        // Asked again until it holds: on a loaded machine a pause can meet a movie still starting.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                if (applet_->status() == "Playing") applet_->player("Pause");
+                return applet_->status() == "Paused";
+            }(),
+            15000);
         c().moveTo(double(microseconds) / double(kSecond));
         // Settled: the player has done seeking and reports the same place twice running.
         qint64 last = -1;
-        QTRY_VERIFY([&] {
-            const qint64 now = applet_->position();
-            const bool settled = now == last && near(now, microseconds);
-            last = now;
-            return settled;
-        }());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                const qint64 now = applet_->position();
+                const bool settled = now == last && near(now, microseconds);
+                last = now;
+                return settled;
+            }(),
+            15000);
     }
 
 private slots:
