@@ -16,15 +16,11 @@ PlaylistIntake::PlaylistIntake(MovieOpener open, Sink sink, QObject* parent)
 PlaylistIntake::~PlaylistIntake() { delete progress_; }
 
 void PlaylistIntake::add(const std::vector<std::string>& paths, FirstAdded firstAdded) {
-    if (paths.empty()) return;
-    if (queue_.empty()) {
-        total_ = done_ = 0;
-        started_.start();
-    }
     auto batch = firstAdded ? std::make_shared<FirstAdded>(std::move(firstAdded)) : nullptr;
-    for (const std::string& path : paths) queue_.push_back({path, std::nullopt, nullptr, batch});
-    total_ += int(paths.size());
-    schedule();
+    std::vector<Item> items;
+    items.reserve(paths.size());
+    for (const std::string& path : paths) items.push_back({path, std::nullopt, nullptr, batch});
+    enqueue(std::move(items));
 }
 
 void PlaylistIntake::add(const QStringList& paths) {
@@ -35,14 +31,21 @@ void PlaylistIntake::add(const QStringList& paths) {
 }
 
 void PlaylistIntake::addLines(const std::vector<PlaylistLine>& lines) {
-    if (lines.empty()) return;
+    std::vector<Item> items;
+    items.reserve(lines.size());
+    for (const PlaylistLine& line : lines)
+        items.push_back({line.location.toStdString(), line, nullptr, nullptr});
+    enqueue(std::move(items));
+}
+
+void PlaylistIntake::enqueue(std::vector<Item> items) {
+    if (items.empty()) return;
     if (queue_.empty()) {
         total_ = done_ = 0;
         started_.start();
     }
-    for (const PlaylistLine& line : lines)
-        queue_.push_back({line.location.toStdString(), line, nullptr, nullptr});
-    total_ += int(lines.size());
+    total_ += int(items.size());
+    queue_.insert(queue_.end(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
     schedule();
 }
 

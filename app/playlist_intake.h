@@ -71,6 +71,7 @@ private:
         // Shared by the paths of one add, and by the lines of a playlist among them.
         std::shared_ptr<FirstAdded> firstAdded;
     };
+    void enqueue(std::vector<Item> items);
     void runSlice();
     void takeOne();
     void takeLine(const Item& item);
