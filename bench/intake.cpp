@@ -24,6 +24,7 @@
 #include "app/interface.h"
 #include "app/playlist_intake.h"
 #include "app/playlist_table.h"
+#include "bench_start.h"
 #include "platform/log.h"
 
 namespace {
@@ -68,20 +69,8 @@ Run drop(reel::AppController& controller, const QStringList& files) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: intake SAMPLE.mp4 DIR\n");
-        return 2;
-    }
-    reel::platform::setLogEnabled(false);
-    const QString sample = QString::fromLocal8Bit(argv[1]);
-    QDir dir(QString::fromLocal8Bit(argv[2]));
-    dir.mkpath(".");
-    QStringList files;
-    for (int i = 0; i < 10000; ++i) {
-        const QString path = dir.filePath(QString("movie-%1.mp4").arg(i, 5, 10, QChar('0')));
-        if (!QFile::exists(path)) QFile::copy(sample, path);
-        files << path;
-    }
+    const QStringList files = reel::bench::tenThousandCopies(argc, argv, "intake");
+    if (files.isEmpty()) return 2;
 
     reel::Interface ui;
     ui.playlistWindow().show();

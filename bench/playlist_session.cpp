@@ -17,6 +17,7 @@
 #include "app/interface.h"
 #include "app/playlist_intake.h"
 #include "app/session_keeper.h"
+#include "bench_start.h"
 #include "platform/log.h"
 #include "platform/state_file.h"
 
@@ -51,20 +52,9 @@ void waitForIntake(reel::AppController& controller) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: playlist_session SAMPLE.mp4 DIR\n");
-        return 2;
-    }
-    reel::platform::setLogEnabled(false);
-    const QString sample = QString::fromLocal8Bit(argv[1]);
-    QDir dir(QString::fromLocal8Bit(argv[2]));
-    dir.mkpath(".");
-    QStringList files;
-    for (int i = 0; i < 10000; ++i) {
-        const QString path = dir.filePath(QString("movie-%1.mp4").arg(i, 5, 10, QChar('0')));
-        if (!QFile::exists(path)) QFile::copy(sample, path);
-        files << path;
-    }
+    const QStringList files = reel::bench::tenThousandCopies(argc, argv, "playlist_session");
+    if (files.isEmpty()) return 2;
+    const QDir dir(QString::fromLocal8Bit(argv[2]));
 
     reel::Interface ui;
     ui.playlistWindow().show();
