@@ -91,8 +91,9 @@ MpvMovieView::MpvMovieView(QWidget* parent) : QWidget(parent), player_(std::make
     });
     connect(player_.get(), &MpvPlayer::playbackRestarted, this, [this] {
         if (!firstFrameWanted_) return;
-        if (render_) {
-            restarted_ = true;  // the next paint shows the first picture
+        // mpv restarts once its first frame was drawn, unless drawing stalled: then the next paint shows it.
+        if (render_ && !drewNewFrame_) {
+            restarted_ = true;
             picture_->requestUpdate();
             return;
         }
@@ -209,7 +210,7 @@ void MpvMovieView::setMovie(std::shared_ptr<toolbox::MovieRecord> movie) {
     movie_->clock = player_->newClock(pendingStart_);
     pendingPath_ = movie_->source;
     firstFrameWanted_ = true;
-    restarted_ = false;
+    restarted_ = drewNewFrame_ = false;
     loadWhenReady();
 }
 
@@ -225,7 +226,7 @@ void MpvMovieView::renderRequested() {
     // thread for picture buffers, say), so it is answered even while no
     // picture is on screen.
     if (!render_ || !makeCurrent()) return;
-    if ((mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME) && picture_) picture_->requestUpdate();
+    if (mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME) paintPicture();
 }
 
 void MpvMovieView::paintPicture() {
@@ -241,10 +242,11 @@ void MpvMovieView::paintPicture() {
         {MPV_RENDER_PARAM_FLIP_Y, &flip},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
-    mpv_render_context_update(render_);
+    const bool newFrame = mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME;
     mpv_render_context_render(render_, params);
     gl_->swapBuffers(picture_);
     mpv_render_context_report_swap(render_);
+    drewNewFrame_ = drewNewFrame_ || newFrame;
     if (firstFrameWanted_ && restarted_) {
         firstFrameWanted_ = restarted_ = false;
         emit firstFrameShown();

@@ -82,6 +82,7 @@ private:
     double pendingStart_ = 0;  // seconds into it
     bool firstFrameWanted_ = false;
     bool restarted_ = false;
+    bool drewNewFrame_ = false;  // since the movie was set
     bool pictureFailed_ = false;
     std::function<void()> tracksChanged_;  // no OpenGL here: the movie plays without its picture
 };

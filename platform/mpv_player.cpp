@@ -136,6 +136,9 @@ MpvPlayer::MpvPlayer(QObject* parent) : QObject(parent) {
     }
     mpv_set_option_string(mpv_, mpv::kVideoOutput, "libmpv");
     mpv_set_option_string(mpv_, mpv::kKeepOpen, "yes");
+    // Frames are drawn on the interface's thread: mpv hands each one over at its
+    // display time instead of early, so drawing never waits there for that time.
+    mpv_set_option_string(mpv_, "video-timing-offset", "0");
     mpv_set_option_string(mpv_, "idle", "yes");
     mpv_set_option_string(mpv_, "pause", "yes");
     mpv_set_option_string(mpv_, "osc", "no");
