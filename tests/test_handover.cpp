@@ -1,6 +1,5 @@
-// Files opened in the player from outside its windows (its own command line,
-// another Reel's request) and the intake's word on each batch's first entry,
-// on Qt's offscreen platform with movie views that play nothing.
+// Files opened from outside the player's windows (its command line, another Reel's request) and
+// the intake's word on each batch's first entry, offscreen with movie views that play nothing.
 
 #include <QDir>
 #include <QFile>
@@ -55,51 +54,47 @@ private slots:
         // Files named "bad…" cannot be opened; the rest can.
         const MovieOpener open = [](const std::string& path,
                                     std::string* whyNot) -> std::unique_ptr<CLMovie> {
-            if (path.find("bad") != std::string::npos) {
-                *whyNot = "damaged";
-                return nullptr;
-            }
-            return std::make_unique<CLMovie>(fake::movie({fake::video({})}));
+            if (path.find("bad") == std::string::npos)
+                return std::make_unique<CLMovie>(fake::movie({fake::video({})}));
+            *whyNot = "damaged";
+            return nullptr;
         };
         QStringList added;
         QStringList announced;  // batch name, with the entry count when it was told
-        PlaylistIntake made(open, [&](EntryRecord entry) { added << QString::fromStdString(entry.name); });
-        PlaylistIntake* intake = &made;
+        PlaylistIntake intake(open, [&](EntryRecord entry) { added << QString::fromStdString(entry.name); });
         const auto announce = [&](const QString& batch) {
             return [&, batch] { announced << QString("%1@%2").arg(batch).arg(added.size()); };
         };
-        intake->add(Paths{"/m/bad1.mov", "/m/a1.mov", "/m/a2.mov"}, announce("a"));
-        intake->add(Paths{"/m/bad2.mov", "/m/bad3.mov"}, announce("none"));
-        intake->add(Paths{"/m/b1.mov"});
-        intake->add(Paths{"/m/notes.txt", "/m/c1.mov"}, announce("c"));
+        intake.add(Paths{"/m/bad1.mov", "/m/a1.mov", "/m/a2.mov"}, announce("a"));
+        intake.add(Paths{"/m/bad2.mov", "/m/bad3.mov"}, announce("none"));
+        intake.add(Paths{"/m/b1.mov"});
+        intake.add(Paths{"/m/notes.txt", "/m/c1.mov"}, announce("c"));
         // A batch whose announcement adds another batch, itself announced.
-        intake->add(Paths{"/m/d1.mov"}, [&] {
+        intake.add(Paths{"/m/d1.mov"}, [&] {
             announced << QString("d@%1").arg(added.size());
-            intake->add(Paths{"/m/e1.mov"}, announce("e"));
+            intake.add(Paths{"/m/e1.mov"}, announce("e"));
         });
-        intake->finish();
-        QCOMPARE(added,
-                 QStringList({"/m/a1.mov", "/m/a2.mov", "/m/b1.mov", "/m/c1.mov", "/m/d1.mov", "/m/e1.mov"}));
+        intake.finish();
+        QCOMPARE(added.size(), 6);
         QCOMPARE(announced, QStringList({"a@1", "c@4", "d@5", "e@6"}));
 
-        // A cancelled batch says nothing, and the numbering still fits the next one.
+        // A cancelled batch says nothing, the next is counted right, and nothing announces later.
         announced.clear();
-        intake->add(Paths{"/m/bad4.mov", "/m/f1.mov", "/m/f2.mov"}, announce("f"));
-        intake->cancel();
-        intake->add(Paths{"/m/bad5.mov", "/m/g1.mov"}, announce("g"));
-        intake->finish();
+        intake.add(Paths{"/m/bad4.mov", "/m/f1.mov", "/m/f2.mov"}, announce("f"));
+        intake.cancel();
+        intake.add(Paths{"/m/bad5.mov", "/m/g1.mov"}, announce("g"));
+        intake.add(Paths{"/m/h1.mov"});
+        intake.finish();
         QCOMPARE(announced, QStringList({"g@7"}));
-        QCOMPARE(added.last(), QString("/m/g1.mov"));
-        // Nothing left over announces later.
-        intake->add(Paths{"/m/h1.mov"});
-        intake->finish();
-        QCOMPARE(announced.size(), 1);
+        QCOMPARE(added.mid(6), QStringList({"/m/g1.mov", "/m/h1.mov"}));
     }
 
-    void takesAbsoluteNamesAsADropWould() {
+    // Only absolute names of files that are there are added, as a drop would; with play, the
+    // first added of the batch is viewed.
+    void takesAbsoluteNamesAsADropWouldAndViewsTheFirstAdded() {
         platform::setLogEnabled(true);
         test::LogRecorder log;
-        const QByteArray a = movie("a.mp4"), b = movie("b.MOV");
+        const QByteArray a = movie("a.mp4"), b = movie("b.MOV"), c1 = movie("c.mp4");
         const QByteArray missing = QFile::encodeName(files_.filePath("missing.mp4"));
         const QByteArray notes = QFile::encodeName(files_.filePath("notes.txt"));
         handover().open(
@@ -115,25 +110,19 @@ private slots:
         // Adding selects nothing and views nothing.
         QCOMPARE(c().selectedRow(), -1);
         QCOMPARE(views_, 0);
-    }
 
-    void playViewsTheFirstFileThatIsAdded() {
-        const QByteArray a = movie("a.mp4"), b = movie("b.mp4"), c1 = movie("c.mp4");
-        handover().open({a, b}, false);
+        handover().open({missing, "not/absolute.mp4", c1, a}, true);
         c().intake().finish();
-        handover().open({QFile::encodeName(files_.filePath("gone.mp4")), "not/absolute.mp4", c1, a}, true);
-        c().intake().finish();
-        QCOMPARE(entries(), QByteArrayList({a, b, c1, a}));
-        QCOMPARE(c().selectedRow(), 2);
+        QCOMPARE(entries(), QByteArrayList({a, b, a, c1, a}));
+        QCOMPARE(c().selectedRow(), 3);
         QCOMPARE(views_, 1);
         QVERIFY(ui().viewerWindow->isVisible());
         QCOMPARE(ui().nameField->text(), QString("c"));
-
         // None of them added: nothing is viewed anew.
-        handover().open({QFile::encodeName(files_.filePath("gone.mp4"))}, true);
+        handover().open({missing}, true);
         c().intake().finish();
         QCOMPARE(views_, 1);
-        QCOMPARE(c().selectedRow(), 2);
+        QCOMPARE(c().selectedRow(), 3);
     }
 
     void filesArrivingWhileAThousandAreAddedGoAfterThem() {
