@@ -43,8 +43,7 @@ TEST(CommandLine, FilesOptionsAndWhatQtSees) {
         const char* parsed;
     } cases[] = {
         {{"a.mp4", "b.avi"}, "player a.mp4 b.avi | reel"},
-        {{"--play", "a.mp4"}, "player a.mp4 +play | reel"},
-        {{"a.mp4", "--new-window"}, "player a.mp4 +new | reel"},
+        {{"--play", "a.mp4", "--new-window"}, "player a.mp4 +play +new | reel"},
         // After --, what looks like an option is a file, Qt's included.
         {{"--", "--play", "-platform", "-"}, "player --play -platform - | reel"},
         {{"-platform", "wayland", "x.mov"}, "player x.mov | reel -platform wayland"},

@@ -2,7 +2,6 @@
 // has an X server, on Wayland itself when it has none.
 
 #include <QApplication>
-#include <QLabel>
 #include <QMainWindow>
 #include <QScreen>
 #include <QtTest>
@@ -76,33 +75,27 @@ private slots:
         }
         QTRY_COMPARE(viewer.alphaValue(), 1.0f);
         QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-        QCOMPARE(c.outlets().cNameField->text(), QString("second"));
         QTRY_VERIFY_WITH_TIMEOUT(firstFrame.count() > 0, 15000);
 
         // Full screen covers the screen, as the compositor or window manager makes it.
         c.fullScreen();
         FullScreenWindow& full = *c.fullscreenWindow();
-        QVERIFY(c.inFullscreen());
         QTRY_VERIFY(full.windowState() & Qt::WindowFullScreen);
         QVERIFY(QTest::qWaitForWindowExposed(&full));
         QTRY_COMPARE(full.size(), full.screen()->geometry().size());
         c.fullScreen();
-        QVERIFY(!c.inFullscreen());
         QTRY_VERIFY(!full.isVisible());
         QVERIFY(viewer.isVisible());
 
         // The list window comes and goes on its key, at once where nothing fades.
-        c.showList();
-        if (native()) QVERIFY(!playlist.isVisible());
-        QTRY_VERIFY(!playlist.isVisible());
-        c.showList();
-        if (native()) QVERIFY(playlist.isVisible());
-        QTRY_VERIFY(playlist.isVisible());
+        for (bool shown : {false, true}) {
+            c.showList();
+            if (native()) QCOMPARE(playlist.isVisible(), shown);
+            QTRY_COMPARE(playlist.isVisible(), shown);
+        }
 
         // The last entry plays to its end: the viewer goes, the playlist stays.
         QTRY_VERIFY_WITH_TIMEOUT(!viewer.isVisible(), 30000);
-        QCOMPARE(c.selectedRow(), 1);
-        QVERIFY(playlist.isVisible());
         QVERIFY(QTest::qWaitForWindowExposed(&playlist));
         QTRY_VERIFY(noneStuckInvisible());
     }
