@@ -1,16 +1,11 @@
-// Files opened in the player from outside its windows (its own command line,
-// another Reel's request) and the intake's word on each batch's first entry,
-// on Qt's offscreen platform with movie views that play nothing.
+// Files opened from outside the player's windows (its command line, another Reel's request) and
+// the intake's word on each batch's first entry, offscreen with movie views that play nothing.
 
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QMainWindow>
 #include <QtTest>
 
-#include "app/app_controller.h"
 #include "app/file_handover.h"
-#include "app/interface.h"
 #include "app/playlist_intake.h"
 #include "platform/log.h"
 #include "support/fake_movie_view.h"
@@ -51,55 +46,37 @@ private slots:
         interface().playlistWindow().show();
     }
 
-    void theFirstEntryOfEachBatchIsAnnouncedOnce() {
-        // Files named "bad…" cannot be opened; the rest can.
-        const MovieOpener open = [](const std::string& path,
-                                    std::string* whyNot) -> std::unique_ptr<CLMovie> {
-            if (path.find("bad") != std::string::npos) {
-                *whyNot = "damaged";
-                return nullptr;
-            }
-            return std::make_unique<CLMovie>(fake::movie({fake::video({})}));
-        };
-        QStringList added;
-        QStringList announced;  // batch name, with the entry count when it was told
-        PlaylistIntake made(open, [&](EntryRecord entry) { added << QString::fromStdString(entry.name); });
-        PlaylistIntake* intake = &made;
+    // Each batch's first entry is announced (play, below, views it); an announcement may add a batch
+    // of its own, and a cancelled batch says nothing.
+    void announcementsThatAddAndBatchesCancelled() {
+        QStringList added, announced;  // announced: the batch, with the entry count when it was told
+        PlaylistIntake intake(
+            [](const std::string&, std::string*) {
+                return std::make_unique<CLMovie>(fake::movie({fake::video({})}));
+            },
+            [&](EntryRecord entry) { added << QString::fromStdString(entry.name); });
         const auto announce = [&](const QString& batch) {
             return [&, batch] { announced << QString("%1@%2").arg(batch).arg(added.size()); };
         };
-        intake->add(Paths{"/m/bad1.mov", "/m/a1.mov", "/m/a2.mov"}, announce("a"));
-        intake->add(Paths{"/m/bad2.mov", "/m/bad3.mov"}, announce("none"));
-        intake->add(Paths{"/m/b1.mov"});
-        intake->add(Paths{"/m/notes.txt", "/m/c1.mov"}, announce("c"));
-        // A batch whose announcement adds another batch, itself announced.
-        intake->add(Paths{"/m/d1.mov"}, [&] {
+        intake.add(Paths{"/m/d1.mov"}, [&] {
             announced << QString("d@%1").arg(added.size());
-            intake->add(Paths{"/m/e1.mov"}, announce("e"));
+            intake.add(Paths{"/m/e1.mov"}, announce("e"));
         });
-        intake->finish();
-        QCOMPARE(added,
-                 QStringList({"/m/a1.mov", "/m/a2.mov", "/m/b1.mov", "/m/c1.mov", "/m/d1.mov", "/m/e1.mov"}));
-        QCOMPARE(announced, QStringList({"a@1", "c@4", "d@5", "e@6"}));
-
-        // A cancelled batch says nothing, and the numbering still fits the next one.
-        announced.clear();
-        intake->add(Paths{"/m/bad4.mov", "/m/f1.mov", "/m/f2.mov"}, announce("f"));
-        intake->cancel();
-        intake->add(Paths{"/m/bad5.mov", "/m/g1.mov"}, announce("g"));
-        intake->finish();
-        QCOMPARE(announced, QStringList({"g@7"}));
-        QCOMPARE(added.last(), QString("/m/g1.mov"));
-        // Nothing left over announces later.
-        intake->add(Paths{"/m/h1.mov"});
-        intake->finish();
-        QCOMPARE(announced.size(), 1);
+        intake.finish();
+        intake.add(Paths{"/m/f1.mov", "/m/f2.mov"}, announce("f"));
+        intake.cancel();
+        intake.add(Paths{"/m/g1.mov"}, announce("g"));
+        intake.finish();
+        QCOMPARE(announced, QStringList({"d@1", "e@2", "g@3"}));
+        QCOMPARE(added, QStringList({"/m/d1.mov", "/m/e1.mov", "/m/g1.mov"}));
     }
 
-    void takesAbsoluteNamesAsADropWould() {
+    // Only absolute names of files that are there are added, as a drop would; with play, the
+    // first added of the batch is viewed.
+    void takesAbsoluteNamesAsADropWouldAndViewsTheFirstAdded() {
         platform::setLogEnabled(true);
         test::LogRecorder log;
-        const QByteArray a = movie("a.mp4"), b = movie("b.MOV");
+        const QByteArray a = movie("a.mp4"), b = movie("b.MOV"), c1 = movie("c.mp4");
         const QByteArray missing = QFile::encodeName(files_.filePath("missing.mp4"));
         const QByteArray notes = QFile::encodeName(files_.filePath("notes.txt"));
         handover().open(
@@ -115,28 +92,22 @@ private slots:
         // Adding selects nothing and views nothing.
         QCOMPARE(c().selectedRow(), -1);
         QCOMPARE(views_, 0);
-    }
 
-    void playViewsTheFirstFileThatIsAdded() {
-        const QByteArray a = movie("a.mp4"), b = movie("b.mp4"), c1 = movie("c.mp4");
-        handover().open({a, b}, false);
+        handover().open({missing, "not/absolute.mp4", c1, a}, true);
         c().intake().finish();
-        handover().open({QFile::encodeName(files_.filePath("gone.mp4")), "not/absolute.mp4", c1, a}, true);
-        c().intake().finish();
-        QCOMPARE(entries(), QByteArrayList({a, b, c1, a}));
-        QCOMPARE(c().selectedRow(), 2);
+        QCOMPARE(entries(), QByteArrayList({a, b, a, c1, a}));
+        QCOMPARE(c().selectedRow(), 3);
         QCOMPARE(views_, 1);
         QVERIFY(ui().viewerWindow->isVisible());
         QCOMPARE(ui().nameField->text(), QString("c"));
-
         // None of them added: nothing is viewed anew.
-        handover().open({QFile::encodeName(files_.filePath("gone.mp4"))}, true);
+        handover().open({missing}, true);
         c().intake().finish();
         QCOMPARE(views_, 1);
-        QCOMPARE(c().selectedRow(), 2);
+        QCOMPARE(c().selectedRow(), 3);
     }
 
-    void filesArrivingWhileAThousandAreAddedGoAfterThem() {
+    void filesFromElsewhereGoAfterAThousandBeingAddedAndBringThePlaylistBack() {
         QByteArrayList many;
         for (int i = 0; i < 1000; ++i) many << movie(QString("many%1.mp4").arg(i, 4, 10, QChar('0')));
         handover().open(many, false);
@@ -148,24 +119,17 @@ private slots:
         QCOMPARE(entries(), many + QByteArrayList({x, y, y}));
         QCOMPARE(c().selectedRow(), 1000);
         QCOMPARE(views_, 1);
-    }
 
-    void filesFromElsewhereBringThePlaylistBack() {
+        // With a movie on screen the playlist may be hidden or minimised; files from elsewhere bring it back.
         QMainWindow& window = interface().playlistWindow();
-        // With a movie on screen, the playlist may be hidden.
-        handover().open({movie("shown.mp4")}, true);
-        c().intake().finish();
         c().fadeOut();
         QTRY_VERIFY(!window.isVisible());
         handover().openFromElsewhere({}, false);  // `reel` with no files: just show the player
         QTRY_VERIFY(window.isVisible());
         QTRY_COMPARE(window.windowOpacity(), 1.0);
-
         window.showMinimized();
         handover().openFromElsewhere({movie("a.mp4")}, false);
         QVERIFY(!(window.windowState() & Qt::WindowMinimized));
-        c().intake().finish();
-        QCOMPARE(entries().size(), 2);
     }
 };
 

@@ -1,24 +1,15 @@
-// The player on a Wayland session, under a headless weston that
-// test_wayland.sh starts: through XWayland when the session has an X
-// server, on Wayland itself when it has none. It lists files, views one with
-// its picture, goes full screen and back, and returns to the playlist when
-// the movie ends.
+// The player on a headless weston that test_wayland.sh starts: through XWayland when the session
+// has an X server, on Wayland itself when it has none.
 
 #include <QApplication>
-#include <QLabel>
 #include <QMainWindow>
 #include <QScreen>
-#include <QTemporaryDir>
-#include <QWindow>
 #include <QtTest>
 
 #include "app/app_controller.h"
 #include "app/desktop_player.h"
-#include "app/file_handover.h"
 #include "app/interface.h"
 #include "app/playlist_intake.h"
-#include "app/playlist_table.h"
-#include "platform/log.h"
 #include "platform/mpv_movie_view.h"
 #include "platform/window_system.h"
 #include "transport/controller_window.h"
@@ -29,20 +20,15 @@ using namespace reel;
 
 class WaylandTest : public QObject {
     Q_OBJECT
-public:
-    explicit WaylandTest(platform::WindowSystem chosen) : chosen_(chosen) {}
-
-private:
-    platform::WindowSystem chosen_;
     QTemporaryDir config_;
     QTemporaryDir files_;
 
     bool native() const { return qEnvironmentVariable("REEL_EXPECT_PLATFORM") == "wayland"; }
 
-    QByteArray movie(const QString& name) {
+    QString movie(const QString& name) {
         const QString path = files_.filePath(name);
         QFile::link(qEnvironmentVariable("REEL_TEST_MEDIA") + "/mpeg4_mp3.mp4", path);
-        return QFile::encodeName(path);
+        return path;
     }
 
     // Every window on screen can be seen: none was left shown but see-through.
@@ -61,17 +47,9 @@ private:
 private slots:
     void initTestCase() { qputenv("XDG_CONFIG_HOME", config_.path().toUtf8()); }
 
-    void runsWhereTheSessionAllows() {
-        const QString expected = qEnvironmentVariable("REEL_EXPECT_PLATFORM");
-        QCOMPARE(QGuiApplication::platformName(), expected);
-        QCOMPARE(chosen_, native() ? platform::WindowSystem::Wayland : platform::WindowSystem::XWayland);
+    void viewsFullScreenAndReturnsToThePlaylist() {
+        QCOMPARE(QGuiApplication::platformName(), qEnvironmentVariable("REEL_EXPECT_PLATFORM"));
         QCOMPARE(platform::windowOpacityWorks(), !native());
-        const std::string report = platform::windowSystemReport(chosen_, expected.toStdString());
-        QVERIFY2(QString::fromStdString(report).contains(native() ? "on Wayland itself" : "through XWayland"),
-                 report.c_str());
-    }
-
-    void listsViewsAndReturnsToThePlaylist() {
         Interface ui;  // with the real movie view: libmpv drawing into an OpenGL window
         AppController& c = ui.controller();
         QMainWindow& playlist = ui.playlistWindow();
@@ -80,12 +58,8 @@ private slots:
         playlist.show();
         QVERIFY(QTest::qWaitForWindowExposed(&playlist));
 
-        FileHandover handover(c, playlist);
-        const QByteArrayList files = {movie("first.mp4"), movie("second.mp4")};
-        handover.open(files, false);
+        c.addFiles(QStringList{movie("first.mp4"), movie("second.mp4")});
         c.intake().finish();
-        QCOMPARE(handover.entries(), files);
-        QCOMPARE(c.outlets().tableView->model()->rowCount(), 2);
 
         c.selectRow(1);
         c.showSelectedEntryInfo();
@@ -101,33 +75,27 @@ private slots:
         }
         QTRY_COMPARE(viewer.alphaValue(), 1.0f);
         QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-        QCOMPARE(c.outlets().cNameField->text(), QString("second"));
         QTRY_VERIFY_WITH_TIMEOUT(firstFrame.count() > 0, 15000);
 
         // Full screen covers the screen, as the compositor or window manager makes it.
         c.fullScreen();
         FullScreenWindow& full = *c.fullscreenWindow();
-        QVERIFY(c.inFullscreen());
         QTRY_VERIFY(full.windowState() & Qt::WindowFullScreen);
         QVERIFY(QTest::qWaitForWindowExposed(&full));
         QTRY_COMPARE(full.size(), full.screen()->geometry().size());
         c.fullScreen();
-        QVERIFY(!c.inFullscreen());
         QTRY_VERIFY(!full.isVisible());
         QVERIFY(viewer.isVisible());
 
         // The list window comes and goes on its key, at once where nothing fades.
-        c.showList();
-        if (native()) QVERIFY(!playlist.isVisible());
-        QTRY_VERIFY(!playlist.isVisible());
-        c.showList();
-        if (native()) QVERIFY(playlist.isVisible());
-        QTRY_VERIFY(playlist.isVisible());
+        for (bool shown : {false, true}) {
+            c.showList();
+            if (native()) QCOMPARE(playlist.isVisible(), shown);
+            QTRY_COMPARE(playlist.isVisible(), shown);
+        }
 
         // The last entry plays to its end: the viewer goes, the playlist stays.
         QTRY_VERIFY_WITH_TIMEOUT(!viewer.isVisible(), 30000);
-        QCOMPARE(c.selectedRow(), 1);
-        QVERIFY(playlist.isVisible());
         QVERIFY(QTest::qWaitForWindowExposed(&playlist));
         QTRY_VERIFY(noneStuckInvisible());
     }
@@ -135,9 +103,9 @@ private slots:
 
 int main(int argc, char** argv) {
     // As the player does: the choice is made before the application object exists.
-    const reel::platform::WindowSystem chosen = reel::platform::chooseWindowSystem(argc, argv);
+    reel::platform::chooseWindowSystem(argc, argv);
     QApplication app(argc, argv);
-    WaylandTest test(chosen);
+    WaylandTest test;
     return QTest::qExec(&test, argc, argv);
 }
 
