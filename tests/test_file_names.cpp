@@ -31,14 +31,11 @@ private slots:
             std::string given, folder, wanted;  // no folder: the working one
         } cases[] = {
             {"a.mp4", "", here + "/a.mp4"},
-            {"./a.mp4", "", here + "/a.mp4"},
             {"sub//./a.mp4", "", here + "/sub/a.mp4"},
             {"sub/../a\xff\n.mp4", "", here + "/a\xff\n.mp4"},
-            {"/x/y/../../../a.mp4", "", "/a.mp4"},
+            {"/x/y/../../../a.mp4", "", "/a.mp4"},  // no higher than the root
             {"/", "", "/"},
-            {"-dash.mp4", "", here + "/-dash.mp4"},
             {"", "", ""},
-            {"../../../../a.mp4", "/home/me", "/a.mp4"},  // no higher than the root
             {"x.mpg", "/", "/x.mpg"},
             {"trailing/", "/w", "/w/trailing"},
             {"..", "/w/x", "/w"},
@@ -55,7 +52,6 @@ private slots:
             {"file:///tmp/a%FFb%0A.mp4", std::string("/tmp/a\xff"
                                                      "b\n.mp4")},
             {"file:///tmp/caf%C3%A9%20x.mp4", std::string("/tmp/caf\xc3\xa9 x.mp4")},
-            {"file:///tmp/%E2%82.mp4", std::string("/tmp/\xe2\x82.mp4")},  // a sequence cut short
             {"file:///tmp/50%25%23.mp4", std::string("/tmp/50%#.mp4")},
             {"file://localhost/tmp/a.mp4", std::string("/tmp/a.mp4")},
             {"file://server/share/a.mp4", std::string("//server/share/a.mp4")},
@@ -78,14 +74,11 @@ private slots:
             {"/m/a\xff"
              "b.mp4",
              QString("/m/a%1b.mp4").arg(kReplacement)},
-            {"/m/\xff\xfe.mp4", QString("/m/%1%1.mp4").arg(kReplacement)},
             {"/m/\xe2\x82.mp4", QString("/m/%1%1.mp4").arg(kReplacement)},        // cut short
             {"/m/\xc0\xaf.mp4", QString("/m/%1%1.mp4").arg(kReplacement)},        // overlong '/'
             {"/m/\xed\xa0\x80.mp4", QString("/m/%1%1%1.mp4").arg(kReplacement)},  // a surrogate
-            {"/m/line\nbreak.mp4", "/m/line\nbreak.mp4"},
             {"/m/\xf0\x9f\x8e\xac.mp4", QString::fromUtf8("/m/🎬.mp4")},
             {"\xff", QString(kReplacement)},
-            {"", ""},
         };
         for (const auto& c : cases) QCOMPARE(platform::displayText(c.path), c.shown);
     }
