@@ -45,11 +45,14 @@ EntryOutcome describe(const std::string& path) {
     return outcome;
 }
 
-// ---- A QuickTime movie with one Motion-JPEG track, built box by box
+// ---- QuickTime boxes, and real movies whose header (after their samples) is rewritten
 
 std::string u16(std::uint32_t v) { return {char(v >> 8), char(v)}; }
 std::string u32(std::uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
-std::string zeros(std::size_t n) { return std::string(n, '\0'); }
+std::uint32_t u32At(const std::string& bytes, std::size_t at) {
+    return std::uint32_t(std::uint8_t(bytes[at])) << 24 | std::uint32_t(std::uint8_t(bytes[at + 1])) << 16 |
+           std::uint32_t(std::uint8_t(bytes[at + 2])) << 8 | std::uint8_t(bytes[at + 3]);
+}
 
 std::string box(const char* type, const std::string& payload) {
     return u32(std::uint32_t(8 + payload.size())) + type + payload;
@@ -58,78 +61,42 @@ std::string fullBox(const char* type, std::uint32_t flags, const std::string& pa
     return box(type, u32(flags) + payload);
 }
 
-std::string matrix() { return u32(0x10000) + zeros(12) + u32(0x10000) + zeros(12) + u32(0x40000000); }
-
-struct TrackSpec {
-    std::uint32_t samples = 48;
-    std::uint32_t sampleSize = 100;  // every sample the same size
-    std::uint32_t delta = 40;        // in a 1000 time scale: 25 frames a second
-    std::uint32_t edits = 0;         // edit list entries, none for no list
-    bool reordered = false;
-};
-
-std::string moov(const TrackSpec& t, std::uint32_t mdatOffset) {
-    const std::uint32_t duration = t.samples * t.delta;
-    std::string elst;
-    if (t.edits > 0) {
-        const std::string entry = u32(1) + u32(0) + u32(0x10000);
-        std::string entries;
-        entries.reserve(std::size_t(t.edits) * entry.size());
-        for (std::uint32_t i = 0; i < t.edits; ++i) entries += entry;
-        elst = box("edts", fullBox("elst", 0, u32(t.edits) + entries));
-    }
-    const std::string sampleEntry =
-        box("jpeg", zeros(6) + u16(1) + zeros(16) + u16(320) + u16(240) + u32(0x480000) + u32(0x480000) +
-                        zeros(4) + u16(1) + zeros(32) + u16(24) + u16(0xFFFF));
-    // Reordered pictures, as B-frames make them: a key frame every twelve, and
-    // each picture shown a frame later or earlier than it is stored.
-    std::string keys, shifts;
-    if (t.reordered) {
-        for (std::uint32_t i = 1; i <= t.samples; i += 12) keys += u32(i);
-        for (std::uint32_t i = 0; i < t.samples; ++i) shifts += u32(1) + u32(i % 2 ? 0 : 2 * t.delta);
-    }
-    const std::string reorder = t.reordered ? fullBox("stss", 0, u32(std::uint32_t(keys.size() / 4)) + keys) +
-                                                  fullBox("ctts", 0, u32(t.samples) + shifts)
-                                            : "";
-    const std::string stbl =
-        box("stbl", fullBox("stsd", 0, u32(1) + sampleEntry) +
-                        fullBox("stts", 0, u32(1) + u32(t.samples) + u32(t.delta)) + reorder +
-                        fullBox("stsc", 0, u32(1) + u32(1) + u32(t.samples) + u32(1)) +
-                        fullBox("stsz", 0, u32(t.sampleSize) + u32(t.samples)) +
-                        fullBox("stco", 0, u32(1) + u32(mdatOffset)));
-    const std::string minf =
-        box("minf", fullBox("vmhd", 1, zeros(8)) +
-                        box("dinf", fullBox("dref", 0, u32(1) + fullBox("url ", 1, ""))) + stbl);
-    const std::string mdia = box("mdia", fullBox("mdhd", 0, zeros(8) + u32(1000) + u32(duration) + zeros(4)) +
-                                             fullBox("hdlr", 0, zeros(4) + "vide" + zeros(13)) + minf);
-    const std::string tkhd = fullBox("tkhd", 3,
-                                     zeros(8) + u32(1) + zeros(4) + u32(duration) + zeros(16) + matrix() +
-                                         u32(320 << 16) + u32(240 << 16));
-    const std::string mvhd = fullBox("mvhd", 0,
-                                     zeros(8) + u32(1000) + u32(duration) + u32(0x10000) + u16(0x100) +
-                                         zeros(10) + matrix() + zeros(24) + u32(2));
-    return box("moov", mvhd + box("trak", tkhd + elst + mdia));
-}
-
-// The header squeezed by zlib into a 'cmov' box, as QuickTime 3 wrote them.
-std::string compressedHeader(const std::string& header) {
+// The first (video) track of the H.264 movie, whose pictures are reordered,
+// given an edit list of a million entries after its own, which it replaces;
+// squeezed, the whole header then goes through zlib into a 'cmov' box, as QuickTime 3 wrote them.
+std::string withMillionEdits(bool squeezed) {
+    std::string mp4 = slurp(mediaPath("h264_aac_23976.mp4")), entries;
+    for (int i = 0; i < 1'000'000; ++i) entries += u32(1) + u32(0) + u32(0x10000);
+    const std::string edts = box("edts", fullBox("elst", 0, u32(1'000'000) + entries));
+    const std::size_t moov = mp4.find("moov") - 4, trak = mp4.find("trak", moov) - 4;
+    mp4.insert(mp4.find("mdia", trak) - 4, edts);
+    for (const std::size_t at : {moov, trak})
+        mp4.replace(at, 4, u32(u32At(mp4, at) + std::uint32_t(edts.size())));
+    if (!squeezed) return mp4;
+    const std::string header = mp4.substr(moov);
     uLongf size = compressBound(uLong(header.size()));
     std::string packed(size, '\0');
     compress2(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(header.data()),
               uLong(header.size()), Z_BEST_SPEED);
     packed.resize(size);
-    return box("moov",
+    return mp4.substr(0, moov) +
+           box("moov",
                box("cmov", box("dcom", "zlib") + box("cmvd", u32(std::uint32_t(header.size())) + packed)));
 }
 
-// ftyp, mdat with the samples (as far as they are kept), then the header.
-std::string quickTime(const TrackSpec& t, bool squeezed) {
-    const std::string ftyp = box("ftyp", std::string("qt  ") + u32(0x200) + "qt  ");
-    const std::uint64_t wanted = std::uint64_t(t.samples) * t.sampleSize;
-    const std::string mdat =
-        box("mdat", std::string(std::size_t(std::min<std::uint64_t>(wanted, 1 << 16)), '\xAB'));
-    const std::string header = moov(t, std::uint32_t(ftyp.size() + 8));
-    return ftyp + mdat + (squeezed ? compressedHeader(header) : header);
+// The Motion JPEG movie's video tables made to claim 80 million samples of one
+// byte in its first chunk: an index of 2 GB asked for by a few changed bytes.
+std::string withClaimedSamples() {
+    std::string mov = slurp(mediaPath("mjpeg_ima4_2997.mov"));
+    const std::size_t trak = mov.find("trak", mov.find("moov"));
+    const auto set = [&mov, trak](const char* table, std::size_t offset, std::uint32_t value) {
+        mov.replace(mov.find(table, trak) + offset, 4, u32(value));
+    };
+    set("stts", 12, 80'000'000);  // the first run of sample times
+    set("stsc", 16, 80'000'000);  // samples in the first chunk
+    set("stsz", 8, 1);            // every sample's size ...
+    set("stsz", 12, 80'000'000);  // ... and their count
+    return mov;
 }
 
 // Segment indexes, each pointing a little further back than the one before:
@@ -302,16 +269,14 @@ TEST_F(Hostile, CraftedFilesAreDescribedOrRefused) {
         bool described;
         const char* sizeOrReason;
     } cases[] = {
-        // 800 bytes asking for an index of 80 million samples (2 GB).
-        {"80M samples of one byte", "claims.mov",
-         [] { return quickTime({.samples = 80'000'000, .sampleSize = 1}, false); }, true, kSize},
-        {"a million edits of reordered pictures", "claims.mov",
-         [] { return quickTime({.edits = 1'000'000, .reordered = true}, false); }, true, kSize},
+        {"80M samples of one byte", "claims.mov", withClaimedSamples, true, kSize},
+        {"a million edits of reordered pictures", "claims.mp4", [] { return withMillionEdits(false); }, true,
+         kSize},
         // The edit list comes out of zlib, past anything that watches the file's bytes.
-        {"a compressed million edits", "claims.mov",
-         [] { return quickTime({.edits = 1'000'000, .reordered = true}, true); }, true, kSize},
+        {"a compressed million edits", "claims.mp4", [] { return withMillionEdits(true); }, true, kSize},
         {"200,000 segment indexes", "indexes.mp4",
-         [] { return quickTime({}, false) + segmentIndexes(200'000); }, false, "segment indexes"},
+         [] { return slurp(mediaPath("h264_aac_23976.mp4")) + segmentIndexes(200'000); }, false,
+         "segment indexes"},
         {"a program stream of padding alone", "padding.mpg", paddingStream, false, ""},
         {"Matroska cue points in reverse", "entries.mp4", [] { return matroskaInReverse(false); }, true, ""},
         {"Matroska chapters in reverse", "entries.mp4", [] { return matroskaInReverse(true); }, false, ""},
