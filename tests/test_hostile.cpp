@@ -5,10 +5,8 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
