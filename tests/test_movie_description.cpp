@@ -27,71 +27,58 @@ TEST(MovieTiming, WholeSecondsClampsAndZeroTimeScale) {
     EXPECT_EQ(noScale.currentTime(), "0:00:00");
 }
 
-TEST(FrameRate, FromSampleTimingOrTheMpegStream) {
+// Of several tracks the largest holding data (and enabled, for the picture); the rate from the
+// sample timing or from the MPEG stream; the codec named from its code or the MPEG handler.
+TEST(Description, RateCodecsAndSoundOfOddLayouts) {
+    using Part = std::string (CLMovie::*)() const;
+    const Part rate = &CLMovie::getNewFps, video = &CLMovie::videoInfoOther, mpeg = &CLMovie::videoInfoMPG,
+               sound = &CLMovie::audioType, mpegSound = &CLMovie::audioTypeMPG;
     const struct {
         std::vector<TrackRecord> tracks;
+        Part part;
         const char* text;
     } cases[] = {
-        {{fake::video({.samples = 47, .scale = 600, .mediaDuration = 1200})}, "24"},  // 23.5 is not NTSC
-        {{fake::video({.samples = 100, .scale = 600, .mediaDuration = 0})}, "0"},
-        {{fake::video({.samples = 0, .scale = 600, .mediaDuration = 6000})}, "0"},
-        {{fake::mpeg({.hasRate = false})}, "0"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(fake::clMovie(c.tracks).getNewFps(), c.text) << c.text;
-}
-
-TEST(VideoFormat, NamesTheLargestEnabledTrack) {
-    const struct {
-        std::vector<TrackRecord> tracks;
-        const char* name;
-    } cases[] = {
+        {{fake::video({.samples = 47, .scale = 600, .mediaDuration = 1200})},
+         rate,
+         "24"},  // 23.5 is not NTSC
+        {{fake::video({.samples = 100, .scale = 600, .mediaDuration = 0})}, rate, "0"},
+        {{fake::video({.samples = 0, .scale = 600, .mediaDuration = 6000})}, rate, "0"},
+        {{fake::mpeg({.hasRate = false})}, rate, "0"},
         {{fake::video({.code = "SVQ3", .bytes = 1000}), fake::video({.code = "DIV3", .bytes = 2000})},
+         video,
          "DIVX-3"},
         {{fake::video({.code = "SVQ3", .bytes = 2000}), fake::video({.code = "DIV3", .bytes = 2000})},
+         video,
          "Sorenson 3"},
         // Sizes past 32 bits still compare as sizes.
         {{fake::video({.code = "SVQ3", .bytes = 5'000'000'000}),
           fake::video({.code = "DIV3", .bytes = 3'000'000'000})},
+         video,
          "Sorenson 3"},
-        {{fake::video({.code = "SVQ3", .enabled = false}), fake::mpeg({.code = "m1s "})}, "MPEG-1"},
-        {{fake::video({.code = "SVQ3", .enabled = false})}, "none"},
-        {{fake::video({.code = "SVQ3", .bytes = 0})}, "none"},
-        {{fake::video({.code = "A\0BC"})}, "A"},  // the code ends at its first zero
-    };
-    for (const auto& c : cases) EXPECT_EQ(fake::clMovie(c.tracks).videoInfoOther(), c.name) << c.name;
-    EXPECT_EQ(GetBiggestTrack(nullptr, SoundMediaType), nullptr);
-}
-
-TEST(VideoFormat, MpegHandlerName) {
-    const struct {
-        std::string creator;
-        const char* name;
-    } cases[] = {
-        {"Reel Video Media Handler", "Video"}, {"Single", "none"}, {"", "none"}, {"Two  Blanks", "none"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(fake::clMovie({fake::mpeg({.creator = c.creator})}).videoInfoMPG(), c.name) << c.creator;
-    EXPECT_EQ(fake::clMovie({}).videoInfoMPG(), "none");
-}
-
-TEST(AudioFormat, DescribesTheLargestSoundTrack) {
-    const struct {
-        std::vector<TrackRecord> tracks;
-        const char* text;
-    } cases[] = {
+        {{fake::video({.code = "SVQ3", .enabled = false}), fake::mpeg({.code = "m1s "})}, video, "MPEG-1"},
+        {{fake::video({.code = "SVQ3", .enabled = false})}, video, "none"},
+        {{fake::video({.code = "SVQ3", .bytes = 0})}, video, "none"},
+        {{fake::video({.code = "A\0BC"})}, video, "A"},  // the code ends at its first zero
+        {{fake::mpeg({.creator = "Reel Video Media Handler"})}, mpeg, "Video"},
+        {{fake::mpeg({.creator = "Single"})}, mpeg, "none"},
+        {{fake::mpeg({.creator = ""})}, mpeg, "none"},
+        {{fake::mpeg({.creator = "Two  Blanks"})}, mpeg, "none"},
+        {{}, mpeg, "none"},
         {{fake::sound({.code = "aaaa", .bytes = 100 << 10}),
           fake::sound({.code = "bbbb", .bytes = 900 << 10, .enabled = false})},
+         sound,
          "bbbb, Stereo, 44100 Hz"},
-        {{fake::video({})}, "none"},
-        {{}, "none"},
+        {{fake::video({})}, sound, "none"},
+        {{}, sound, "none"},
+        {{fake::mpeg({.code = "m1s ", .bytes = 10}), fake::mpeg({.code = "m2s ", .bytes = 20})},
+         mpegSound,
+         "m2s "},
+        {{fake::video({})}, mpegSound, "Unknown"},
     };
     test::LogRecorder quiet;
-    for (const auto& c : cases) EXPECT_EQ(fake::clMovie(c.tracks).audioType(), c.text) << c.text;
-    // Of MPEG streams the largest; none at all is said so.
-    EXPECT_EQ(
-        fake::clMovie({fake::mpeg({.code = "m1s ", .bytes = 10}), fake::mpeg({.code = "m2s ", .bytes = 20})})
-            .audioTypeMPG(),
-        "m2s ");
-    EXPECT_EQ(fake::clMovie({fake::video({})}).audioTypeMPG(), "Unknown");
+    for (const auto& c : cases)
+        EXPECT_EQ((fake::clMovie(c.tracks).*c.part)(), c.text) << "case " << &c - cases;
+    EXPECT_EQ(GetBiggestTrack(nullptr, SoundMediaType), nullptr);
 }
 
 TEST(AudioFormat, LogsEightLinesInOrderWithoutDividingByZeroOrOverflowing) {

@@ -5,33 +5,17 @@
 #include <string>
 
 #include "app/playlist_entry.h"
-#include "platform/log.h"
+#include "support/log_recorder.h"
 #include "support/media.h"
 
 using namespace reel;
 using test::mediaPath;
 
-namespace {
-
-struct Expected {
-    const char* file;
-    const char* rate;
-    const char* type;
-    const char* audioType;
-    const char* length;
-    const char* size;
-};
-
-class MovieFile : public testing::Test {
-protected:
-    void SetUp() override { platform::setLogEnabled(false); }
-    void TearDown() override { platform::setLogEnabled(true); }
-};
-
-}  // namespace
-
-TEST_F(MovieFile, DescribesEveryKindOfFileTruthfully) {
-    const Expected cases[] = {
+TEST(MovieFile, DescribesEveryKindOfFileTruthfully) {
+    test::LogRecorder quiet;
+    const struct {
+        const char *file, *rate, *type, *audioType, *length, *size;
+    } cases[] = {
         {"h264_aac_23976.mp4", "23.976", "avc1", "mp4a, Stereo, 48000 Hz", "0:00:02",
          "320x240 Aspect: 1.3333"},
         {"mjpeg_ima4_2997.mov", "29.970", "jpeg", "ima4, Stereo, 48000 Hz", "0:00:02",
@@ -50,7 +34,7 @@ TEST_F(MovieFile, DescribesEveryKindOfFileTruthfully) {
         {"exact24.mp4", "24", "MPEG-4", "none", "0:00:02", "320x240 Aspect: 1.3333"},
         {"sixch.mov", "25", "MPEG-4", "mp4a, 6 channels, 48000 Hz", "0:00:02", "320x240 Aspect: 1.3333"},
     };
-    for (const Expected& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const EntryOutcome outcome = buildEntry(mediaPath(c.file), fileOpener());
         ASSERT_TRUE(outcome.entry) << outcome.skipReason;
@@ -61,7 +45,7 @@ TEST_F(MovieFile, DescribesEveryKindOfFileTruthfully) {
     }
 }
 
-TEST_F(MovieFile, BadInputIsSkippedWithAReason) {
+TEST(MovieFile, BadInputIsSkippedWithAReason) {
     const struct {
         const char* file;
         const char* reason;
