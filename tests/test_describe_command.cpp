@@ -23,22 +23,19 @@ struct Result {
     std::string out, err;
 };
 
+// Through the shell, each argument quoted as it is, so that names reach reel byte for byte.
 Result runReel(std::vector<std::string> args) {
     const char* binary = std::getenv("REEL_BINARY");
     args.insert(args.begin(), binary ? binary : "reel");
-    const std::string outPath = testing::TempDir() + "reel-out", errPath = testing::TempDir() + "reel-err";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (!freopen(outPath.c_str(), "w", stdout) || !freopen(errPath.c_str(), "w", stderr)) _exit(127);
-        execv(argv[0], argv.data());
-        _exit(127);
+    std::string command;
+    for (std::string arg : args) {
+        for (std::size_t at = arg.find('\''); at != std::string::npos; at = arg.find('\'', at + 4))
+            arg.replace(at, 1, "'\\''");
+        command += " '" + arg + "'";
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), slurp(outPath), slurp(errPath)};
+    const std::string out = testing::TempDir() + "reel-out", err = testing::TempDir() + "reel-err";
+    const int status = std::system((command + " </dev/null >" + out + " 2>" + err).c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
 }
 
 long countLines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "app/playlist_entry.h"
-#include "platform/log.h"
 #include "platform/movie_file.h"
 #include "platform/toolbox.h"
+#include "support/log_recorder.h"
 #include "support/media.h"
 
 using namespace reel;
@@ -201,18 +201,12 @@ std::string oggChaptersInReverse() {
 
 class Hostile : public testing::Test {
 protected:
-    void SetUp() override {
-        platform::setLogEnabled(false);
-        dir_ = testing::TempDir() + "reel-hostile-" + std::to_string(::getpid());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        platform::setLogEnabled(true);
-        fs::remove_all(dir_);
-    }
+    Hostile() { fs::create_directories(dir_); }
+    ~Hostile() override { fs::remove_all(dir_); }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
-    std::string dir_;
+    const std::string dir_ = testing::TempDir() + "reel-hostile-" + std::to_string(::getpid());
+    test::LogRecorder quiet_;
 };
 
 constexpr off_t kEightGiB = off_t(8) << 30;
