@@ -112,14 +112,6 @@ std::string segmentIndexes(std::uint32_t count) {
     return indexes;
 }
 
-// An MPEG-2 pack header, then 48 MB of padding packets and nothing else.
-std::string paddingStream() {
-    std::string bytes("\x00\x00\x01\xBA\x44\x00\x04\x00\x04\x01\x01\x89\xC3\xF8", 14);
-    const std::string padding = std::string("\x00\x00\x01\xBE", 4) + u16(2028) + std::string(2028, '\xFF');
-    while (bytes.size() < (48u << 20)) bytes += padding;
-    return bytes;
-}
-
 // ---- Matroska, named as a movie the playlist takes
 
 // An EBML element with its size in eight bytes, which EBML allows for any size.
@@ -269,7 +261,6 @@ TEST_F(Hostile, CraftedFilesAreDescribedOrRefused) {
         {"200,000 segment indexes", "indexes.mp4",
          [] { return slurp(mediaPath("h264_aac_23976.mp4")) + segmentIndexes(200'000); }, false,
          "segment indexes"},
-        {"a program stream of padding alone", "padding.mpg", paddingStream, false, ""},
         {"Matroska cue points in reverse", "entries.mp4", [] { return matroskaInReverse(false); }, true, ""},
         {"Matroska chapters in reverse", "entries.mp4", [] { return matroskaInReverse(true); }, false, ""},
         {"Ogg chapters in reverse", "chapters.mp4", oggChaptersInReverse, false, "chapters"},
