@@ -6,7 +6,6 @@
 #include <zlib.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -180,10 +179,8 @@ std::string oggChaptersInReverse() {
     const std::uint32_t count = 2'000;
     std::string tags = std::string("OpusTags") + u32le(4) + "reel" + u32le(count);
     for (std::uint32_t i = 0; i < count; ++i) {
-        char comment[40];
-        std::snprintf(comment, sizeof comment, "CHAPTER%05u=00:%02u:%02u.%u00", count - i, i / 600 % 60,
-                      i / 10 % 60, i % 10);
-        tags += u32le(std::uint32_t(std::strlen(comment))) + comment;
+        const std::string comment = "CHAPTER" + std::to_string(count - i) + "=00:00:01.000";
+        tags += u32le(std::uint32_t(comment.size())) + comment;
     }
     // Version 1, two channels, 312 samples of pre-skip, 48 kHz, no gain, no channel map.
     const std::string head =
