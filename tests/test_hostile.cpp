@@ -1,6 +1,5 @@
 // Files made to hold the describer up or to mislead it: each is described or skipped, in time.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -26,14 +25,6 @@ using test::mediaPath;
 using test::slurp;
 using test::spit;
 
-// Extends a file with a hole: the file system stores nothing for it and reads give zeroes.
-void extendTo(const std::string& path, off_t size) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(fd, 0) << path;
-    EXPECT_EQ(::ftruncate(fd, size), 0) << path;
-    ::close(fd);
-}
-
 // The describer stops at its deadline and says so: a file that holds it up
 // shows in the reason, whatever the machine's speed.
 EntryOutcome describe(const std::string& path) {
@@ -44,7 +35,6 @@ EntryOutcome describe(const std::string& path) {
 
 // ---- QuickTime boxes, and real movies whose header (after their samples) is rewritten
 
-std::string u16(std::uint32_t v) { return {char(v >> 8), char(v)}; }
 std::string u32(std::uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
 std::uint32_t u32At(const std::string& bytes, std::size_t at) {
     return std::uint32_t(std::uint8_t(bytes[at])) << 24 | std::uint32_t(std::uint8_t(bytes[at + 1])) << 16 |
@@ -100,9 +90,8 @@ std::string withClaimedSamples() {
 // FFmpeg keeps what they point at in order and inserts every one.
 std::string segmentIndexes(std::uint32_t count) {
     // Version 0, track 1, time scale, first time, offset from here, one reference.
-    std::string sidx =
-        fullBox("sidx", 0,
-                u32(1) + u32(1000) + u32(0) + u32(0) + u16(0) + u16(1) + u32(10) + u32(10) + u32(0x90000000));
+    std::string sidx = fullBox(
+        "sidx", 0, u32(1) + u32(1000) + u32(0) + u32(0) + u32(1) + u32(10) + u32(10) + u32(0x90000000));
     std::string indexes;
     for (std::uint32_t i = 0; i < count; ++i) {
         sidx.replace(24, 4, u32(100'000'000 - 100 * i));
@@ -198,8 +187,6 @@ protected:
     test::LogRecorder quiet_;
 };
 
-constexpr off_t kEightGiB = off_t(8) << 30;
-
 // The video track's sample-size table (every track's when not videoOnly)
 // made to claim a first sample of over a gigabyte, as a constant size or as its first entry.
 std::string withHugeSample(std::string mp4, bool videoOnly, bool constant) {
@@ -230,7 +217,7 @@ TEST_F(Hostile, RealStartThenGigabytesOfZeroesIsDescribed) {
         const EntryOutcome whole = buildEntry(mediaPath(c.file), fileOpener());
         const std::string file = path(c.file);
         fs::copy_file(mediaPath(c.file), file);
-        extendTo(file, kEightGiB);
+        fs::resize_file(file, std::uintmax_t(8) << 30);  // a hole: nothing stored, zeroes read
         const EntryOutcome run = describe(file);
         ASSERT_TRUE(run.entry && whole.entry) << run.skipReason;
         EXPECT_EQ(run.entry->size, whole.entry->size);
