@@ -10,13 +10,7 @@
 
 using namespace reel;
 
-namespace {
-
 const QChar kReplacement(QChar::ReplacementCharacter);
-
-std::string bytes(const QString& text) { return text.toStdString(); }
-
-}  // namespace
 
 class FileNamesTest : public QObject {
     Q_OBJECT
@@ -26,23 +20,18 @@ class FileNamesTest : public QObject {
 private slots:
     void absolutePathsAreCleanedLexically() {
         QVERIFY(QDir::setCurrent(dir_.path()));
-        const std::string here = bytes(QDir::currentPath());
+        const std::string here = QDir::currentPath().toStdString();
         const struct {
             std::string given, folder, wanted;  // no folder: the working one
         } cases[] = {
-            {"a.mp4", "", here + "/a.mp4"},
-            {"./a.mp4", "", here + "/a.mp4"},
             {"sub//./a.mp4", "", here + "/sub/a.mp4"},
             {"sub/../a\xff\n.mp4", "", here + "/a\xff\n.mp4"},
-            {"/x/y/../../../a.mp4", "", "/a.mp4"},
+            {"/x/y/../../../a.mp4", "", "/a.mp4"},  // no higher than the root
             {"/", "", "/"},
-            {"-dash.mp4", "", here + "/-dash.mp4"},
             {"", "", ""},
-            {"../../../../a.mp4", "/home/me", "/a.mp4"},  // no higher than the root
             {"x.mpg", "/", "/x.mpg"},
             {"trailing/", "/w", "/w/trailing"},
             {"..", "/w/x", "/w"},
-            {"caf\xe9.avi", "/d\xff", "/d\xff/caf\xe9.avi"},
         };
         for (const auto& c : cases) QCOMPARE(platform::absolutePath(c.given, c.folder), c.wanted);
     }
@@ -52,20 +41,16 @@ private slots:
             const char* url;
             std::optional<std::string> wanted;
         } cases[] = {
-            {"file:///tmp/a%FFb%0A.mp4", std::string("/tmp/a\xff"
-                                                     "b\n.mp4")},
-            {"file:///tmp/caf%C3%A9%20x.mp4", std::string("/tmp/caf\xc3\xa9 x.mp4")},
-            {"file:///tmp/%E2%82.mp4", std::string("/tmp/\xe2\x82.mp4")},  // a sequence cut short
+            {"file:///tmp/a%FFb%0A.mp4", std::string("/tmp/a\xff\x62\n.mp4")},
             {"file:///tmp/50%25%23.mp4", std::string("/tmp/50%#.mp4")},
             {"file://localhost/tmp/a.mp4", std::string("/tmp/a.mp4")},
             {"file://server/share/a.mp4", std::string("//server/share/a.mp4")},
             {"https://example.org/a.mp4", std::nullopt},
-            {"a.mp4", std::nullopt},
         };
         for (const auto& c : cases) QCOMPARE(platform::localPath(QUrl(QString::fromLatin1(c.url))), c.wanted);
         // A name made into a URL by Qt itself comes back as it was.
         const QString plain = QString::fromUtf8("/tmp/é #1?.mp4");
-        QCOMPARE(platform::localPath(QUrl::fromLocalFile(plain)), std::optional(bytes(plain)));
+        QCOMPARE(platform::localPath(QUrl::fromLocalFile(plain)), std::optional(plain.toStdString()));
     }
 
     void strayBytesShowAsReplacementCharacters() {
@@ -73,19 +58,12 @@ private slots:
             std::string path;
             QString shown;
         } cases[] = {
-            {"/m/plain.mp4", "/m/plain.mp4"},
             {"/m/caf\xc3\xa9.mp4", QString::fromUtf8("/m/café.mp4")},
-            {"/m/a\xff"
-             "b.mp4",
-             QString("/m/a%1b.mp4").arg(kReplacement)},
-            {"/m/\xff\xfe.mp4", QString("/m/%1%1.mp4").arg(kReplacement)},
+            {"/m/a\xff\x62.mp4", QString("/m/a%1b.mp4").arg(kReplacement)},
             {"/m/\xe2\x82.mp4", QString("/m/%1%1.mp4").arg(kReplacement)},        // cut short
             {"/m/\xc0\xaf.mp4", QString("/m/%1%1.mp4").arg(kReplacement)},        // overlong '/'
             {"/m/\xed\xa0\x80.mp4", QString("/m/%1%1%1.mp4").arg(kReplacement)},  // a surrogate
-            {"/m/line\nbreak.mp4", "/m/line\nbreak.mp4"},
             {"/m/\xf0\x9f\x8e\xac.mp4", QString::fromUtf8("/m/🎬.mp4")},
-            {"\xff", QString(kReplacement)},
-            {"", ""},
         };
         for (const auto& c : cases) QCOMPARE(platform::displayText(c.path), c.shown);
     }

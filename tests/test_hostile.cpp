@@ -1,29 +1,19 @@
-// Files made to hold the describer up: gigabytes of zeroes, headers that claim
-// absurd counts, edit lists of a million entries, a file that keeps growing.
-// Each must be described or skipped well inside the deadline.
+// Files made to hold the describer up or to mislead it: each is described or skipped, in time.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zlib.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "app/playlist_entry.h"
-#include "platform/log.h"
 #include "platform/movie_file.h"
 #include "platform/toolbox.h"
+#include "support/log_recorder.h"
 #include "support/media.h"
 
 using namespace reel;
@@ -35,14 +25,6 @@ using test::mediaPath;
 using test::slurp;
 using test::spit;
 
-// Extends a file with a hole: the file system stores nothing for it and reads give zeroes.
-void extendTo(const std::string& path, off_t size) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(fd, 0) << path;
-    EXPECT_EQ(::ftruncate(fd, size), 0) << path;
-    ::close(fd);
-}
-
 // The describer stops at its deadline and says so: a file that holds it up
 // shows in the reason, whatever the machine's speed.
 EntryOutcome describe(const std::string& path) {
@@ -51,11 +33,13 @@ EntryOutcome describe(const std::string& path) {
     return outcome;
 }
 
-// ---- A QuickTime movie with one Motion-JPEG track, built box by box
+// ---- QuickTime boxes, and real movies whose header (after their samples) is rewritten
 
-std::string u16(std::uint32_t v) { return {char(v >> 8), char(v)}; }
 std::string u32(std::uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
-std::string zeros(std::size_t n) { return std::string(n, '\0'); }
+std::uint32_t u32At(const std::string& bytes, std::size_t at) {
+    return std::uint32_t(std::uint8_t(bytes[at])) << 24 | std::uint32_t(std::uint8_t(bytes[at + 1])) << 16 |
+           std::uint32_t(std::uint8_t(bytes[at + 2])) << 8 | std::uint8_t(bytes[at + 3]);
+}
 
 std::string box(const char* type, const std::string& payload) {
     return u32(std::uint32_t(8 + payload.size())) + type + payload;
@@ -64,103 +48,56 @@ std::string fullBox(const char* type, std::uint32_t flags, const std::string& pa
     return box(type, u32(flags) + payload);
 }
 
-std::string matrix() { return u32(0x10000) + zeros(12) + u32(0x10000) + zeros(12) + u32(0x40000000); }
-
-struct TrackSpec {
-    std::uint32_t samples = 48;
-    std::uint32_t sampleSize = 100;  // every sample the same size
-    std::uint32_t samplesPerChunk = 48;
-    std::uint32_t delta = 40;  // in a 1000 time scale: 25 frames a second
-    std::uint32_t edits = 0;   // edit list entries, none for no list
-    std::uint32_t editDuration = 1;
-    bool reordered = false;
-};
-
-std::string moov(const TrackSpec& t, std::uint32_t mdatOffset) {
-    const std::uint32_t duration = t.samples * t.delta;
-    std::string elst;
-    if (t.edits > 0) {
-        const std::string entry = u32(t.editDuration) + u32(0) + u32(0x10000);
-        std::string entries;
-        entries.reserve(std::size_t(t.edits) * entry.size());
-        for (std::uint32_t i = 0; i < t.edits; ++i) entries += entry;
-        elst = box("edts", fullBox("elst", 0, u32(t.edits) + entries));
-    }
-    const std::string sampleEntry =
-        box("jpeg", zeros(6) + u16(1) + zeros(16) + u16(320) + u16(240) + u32(0x480000) + u32(0x480000) +
-                        zeros(4) + u16(1) + zeros(32) + u16(24) + u16(0xFFFF));
-    // Reordered pictures, as B-frames make them: a key frame every twelve, and
-    // each picture shown a frame later or earlier than it is stored.
-    std::string keys, shifts;
-    if (t.reordered) {
-        for (std::uint32_t i = 1; i <= t.samples; i += 12) keys += u32(i);
-        for (std::uint32_t i = 0; i < t.samples; ++i) shifts += u32(1) + u32(i % 2 ? 0 : 2 * t.delta);
-    }
-    const std::string reorder = t.reordered ? fullBox("stss", 0, u32(std::uint32_t(keys.size() / 4)) + keys) +
-                                                  fullBox("ctts", 0, u32(t.samples) + shifts)
-                                            : "";
-    const std::string stbl =
-        box("stbl", fullBox("stsd", 0, u32(1) + sampleEntry) +
-                        fullBox("stts", 0, u32(1) + u32(t.samples) + u32(t.delta)) + reorder +
-                        fullBox("stsc", 0, u32(1) + u32(1) + u32(t.samplesPerChunk) + u32(1)) +
-                        fullBox("stsz", 0, u32(t.sampleSize) + u32(t.samples)) +
-                        fullBox("stco", 0, u32(1) + u32(mdatOffset)));
-    const std::string minf =
-        box("minf", fullBox("vmhd", 1, zeros(8)) +
-                        box("dinf", fullBox("dref", 0, u32(1) + fullBox("url ", 1, ""))) + stbl);
-    const std::string mdia = box("mdia", fullBox("mdhd", 0, zeros(8) + u32(1000) + u32(duration) + zeros(4)) +
-                                             fullBox("hdlr", 0, zeros(4) + "vide" + zeros(13)) + minf);
-    const std::string tkhd = fullBox("tkhd", 3,
-                                     zeros(8) + u32(1) + zeros(4) + u32(duration) + zeros(16) + matrix() +
-                                         u32(320 << 16) + u32(240 << 16));
-    const std::string mvhd = fullBox("mvhd", 0,
-                                     zeros(8) + u32(1000) + u32(duration) + u32(0x10000) + u16(0x100) +
-                                         zeros(10) + matrix() + zeros(24) + u32(2));
-    return box("moov", mvhd + box("trak", tkhd + elst + mdia));
-}
-
-// The header squeezed by zlib into a 'cmov' box, as QuickTime 3 wrote them.
-std::string compressedHeader(const std::string& header) {
+// The first (video) track of the H.264 movie, whose pictures are reordered,
+// given an edit list of a million entries after its own, which it replaces;
+// squeezed, the whole header then goes through zlib into a 'cmov' box, as QuickTime 3 wrote them.
+std::string withMillionEdits(bool squeezed) {
+    std::string mp4 = slurp(mediaPath("h264_aac_23976.mp4")), entries;
+    for (int i = 0; i < 1'000'000; ++i) entries += u32(1) + u32(0) + u32(0x10000);
+    const std::string edts = box("edts", fullBox("elst", 0, u32(1'000'000) + entries));
+    const std::size_t moov = mp4.find("moov") - 4, trak = mp4.find("trak", moov) - 4;
+    mp4.insert(mp4.find("mdia", trak) - 4, edts);
+    for (const std::size_t at : {moov, trak})
+        mp4.replace(at, 4, u32(u32At(mp4, at) + std::uint32_t(edts.size())));
+    if (!squeezed) return mp4;
+    const std::string header = mp4.substr(moov);
     uLongf size = compressBound(uLong(header.size()));
     std::string packed(size, '\0');
     compress2(reinterpret_cast<Bytef*>(packed.data()), &size, reinterpret_cast<const Bytef*>(header.data()),
               uLong(header.size()), Z_BEST_SPEED);
     packed.resize(size);
-    return box("moov",
+    return mp4.substr(0, moov) +
+           box("moov",
                box("cmov", box("dcom", "zlib") + box("cmvd", u32(std::uint32_t(header.size())) + packed)));
 }
 
-// ftyp, mdat with the samples (as far as they are kept), then the header.
-std::string quickTime(const TrackSpec& t, bool squeezed) {
-    const std::string ftyp = box("ftyp", std::string("qt  ") + u32(0x200) + "qt  ");
-    const std::uint64_t wanted = std::uint64_t(t.samples) * t.sampleSize;
-    const std::string mdat =
-        box("mdat", std::string(std::size_t(std::min<std::uint64_t>(wanted, 1 << 16)), '\xAB'));
-    const std::string header = moov(t, std::uint32_t(ftyp.size() + 8));
-    return ftyp + mdat + (squeezed ? compressedHeader(header) : header);
+// The Motion JPEG movie's video tables made to claim 80 million samples of one
+// byte in its first chunk: an index of 2 GB asked for by a few changed bytes.
+std::string withClaimedSamples() {
+    std::string mov = slurp(mediaPath("mjpeg_ima4_2997.mov"));
+    const std::size_t trak = mov.find("trak", mov.find("moov"));
+    const auto set = [&mov, trak](const char* table, std::size_t offset, std::uint32_t value) {
+        mov.replace(mov.find(table, trak) + offset, 4, u32(value));
+    };
+    set("stts", 12, 80'000'000);  // the first run of sample times
+    set("stsc", 16, 80'000'000);  // samples in the first chunk
+    set("stsz", 8, 1);            // every sample's size ...
+    set("stsz", 12, 80'000'000);  // ... and their count
+    return mov;
 }
 
 // Segment indexes, each pointing a little further back than the one before:
 // FFmpeg keeps what they point at in order and inserts every one.
 std::string segmentIndexes(std::uint32_t count) {
     // Version 0, track 1, time scale, first time, offset from here, one reference.
-    std::string sidx =
-        fullBox("sidx", 0,
-                u32(1) + u32(1000) + u32(0) + u32(0) + u16(0) + u16(1) + u32(10) + u32(10) + u32(0x90000000));
+    std::string sidx = fullBox(
+        "sidx", 0, u32(1) + u32(1000) + u32(0) + u32(0) + u32(1) + u32(10) + u32(10) + u32(0x90000000));
     std::string indexes;
     for (std::uint32_t i = 0; i < count; ++i) {
         sidx.replace(24, 4, u32(100'000'000 - 100 * i));
         indexes += sidx;
     }
     return indexes;
-}
-
-// An MPEG-2 pack header, then 48 MB of padding packets and nothing else.
-std::string paddingStream() {
-    std::string bytes("\x00\x00\x01\xBA\x44\x00\x04\x00\x04\x01\x01\x89\xC3\xF8", 14);
-    const std::string padding = std::string("\x00\x00\x01\xBE", 4) + u16(2028) + std::string(2028, '\xFF');
-    while (bytes.size() < (48u << 20)) bytes += padding;
-    return bytes;
 }
 
 // ---- Matroska, named as a movie the playlist takes
@@ -217,65 +154,38 @@ std::uint32_t oggCrc(const std::string& page) {
     return crc;
 }
 
-// One packet as Ogg pages of stream 1, numbered on from `page`.
-std::string oggPackets(const std::string& packet, std::uint32_t& page) {
+// One packet (under 64 KB) as one Ogg page of stream 1.
+std::string oggPage(const std::string& packet, std::uint32_t page) {
     // Lacing: 255-byte segments, ended by a shorter one (zero bytes if need be).
-    std::vector<std::uint8_t> lacing(packet.size() / 255, 255);
-    lacing.push_back(std::uint8_t(packet.size() % 255));
-    std::string out;
-    std::size_t segment = 0, at = 0;
-    while (segment < lacing.size()) {
-        const std::size_t count = std::min<std::size_t>(255, lacing.size() - segment);
-        std::string table, body;
-        for (std::size_t i = 0; i < count; ++i) {
-            table += char(lacing[segment + i]);
-            body += packet.substr(at, lacing[segment + i]);
-            at += lacing[segment + i];
-        }
-        const char type = char((page == 0 ? 2 : 0) | (segment > 0 ? 1 : 0));
-        std::string bytes = std::string("OggS\0", 5) + type + std::string(8, '\0') + u32le(1) +
-                            u32le(page++) + u32le(0) + char(count) + table + body;
-        bytes.replace(22, 4, u32le(oggCrc(bytes)));
-        out += bytes;
-        segment += count;
-    }
-    return out;
+    const std::string lacing = std::string(packet.size() / 255, '\xFF') + char(packet.size() % 255);
+    std::string bytes = std::string("OggS\0", 5) + char(page == 0 ? 2 : 0) + std::string(8, '\0') + u32le(1) +
+                        u32le(page) + u32le(0) + char(lacing.size()) + lacing + packet;
+    bytes.replace(22, 4, u32le(oggCrc(bytes)));
+    return bytes;
 }
 
 std::string oggChaptersInReverse() {
-    const std::uint32_t count = 20'000;
+    const std::uint32_t count = 2'000;
     std::string tags = std::string("OpusTags") + u32le(4) + "reel" + u32le(count);
     for (std::uint32_t i = 0; i < count; ++i) {
-        char comment[40];
-        std::snprintf(comment, sizeof comment, "CHAPTER%05u=00:%02u:%02u.%u00", count - i, i / 600 % 60,
-                      i / 10 % 60, i % 10);
-        tags += u32le(std::uint32_t(std::strlen(comment))) + comment;
+        const std::string comment = "CHAPTER" + std::to_string(count - i) + "=00:00:01.000";
+        tags += u32le(std::uint32_t(comment.size())) + comment;
     }
     // Version 1, two channels, 312 samples of pre-skip, 48 kHz, no gain, no channel map.
     const std::string head =
         std::string("OpusHead\x01\x02", 10) + "\x38\x01" + u32le(48000) + std::string(3, '\0');
-    std::uint32_t page = 0;
-    std::string ogg = oggPackets(head, page);
-    return ogg + oggPackets(tags, page);
+    return oggPage(head, 0) + oggPage(tags, 1);
 }
 
 class Hostile : public testing::Test {
 protected:
-    void SetUp() override {
-        platform::setLogEnabled(false);
-        dir_ = testing::TempDir() + "reel-hostile-" + std::to_string(::getpid());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        platform::setLogEnabled(true);
-        fs::remove_all(dir_);
-    }
+    Hostile() { fs::create_directories(dir_); }
+    ~Hostile() override { fs::remove_all(dir_); }
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
-    std::string dir_;
+    const std::string dir_ = testing::TempDir() + "reel-hostile-" + std::to_string(::getpid());
+    test::LogRecorder quiet_;
 };
-
-constexpr off_t kEightGiB = off_t(8) << 30;
 
 // The video track's sample-size table (every track's when not videoOnly)
 // made to claim a first sample of over a gigabyte, as a constant size or as its first entry.
@@ -290,20 +200,8 @@ std::string withHugeSample(std::string mp4, bool videoOnly, bool constant) {
 
 }  // namespace
 
-TEST_F(Hostile, GigabytesOfZeroesAreRefused) {
-    for (const char* ext : {"mpg", "avi", "mpeg", "mov", "mpv", "mp4", "vob", "dv"}) {
-        SCOPED_TRACE(ext);
-        const std::string file = path(std::string("zeroes.") + ext);
-        extendTo(file, kEightGiB);
-        const EntryOutcome run = describe(file);
-        EXPECT_FALSE(run.entry);
-        EXPECT_NE(run.skipReason.find("not a movie file"), std::string::npos) << run.skipReason;
-        fs::remove(file);
-    }
-}
-
 // A download that reserved its whole size and got no further than the start
-// reads as the start did.
+// reads as the start did: each demuxer stops short of the gigabytes of zeroes.
 TEST_F(Hostile, RealStartThenGigabytesOfZeroesIsDescribed) {
     const struct {
         const char* file;
@@ -317,12 +215,11 @@ TEST_F(Hostile, RealStartThenGigabytesOfZeroesIsDescribed) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
         const EntryOutcome whole = buildEntry(mediaPath(c.file), fileOpener());
-        ASSERT_TRUE(whole.entry) << whole.skipReason;
         const std::string file = path(c.file);
         fs::copy_file(mediaPath(c.file), file);
-        extendTo(file, kEightGiB);
+        fs::resize_file(file, std::uintmax_t(8) << 30);  // a hole: nothing stored, zeroes read
         const EntryOutcome run = describe(file);
-        ASSERT_TRUE(run.entry) << run.skipReason;
+        ASSERT_TRUE(run.entry && whole.entry) << run.skipReason;
         EXPECT_EQ(run.entry->size, whole.entry->size);
         EXPECT_TRUE(!c.sameType || run.entry->type == whole.entry->type) << run.entry->type;
         fs::remove(file);
@@ -335,88 +232,30 @@ TEST_F(Hostile, CraftedFilesAreDescribedOrRefused) {
     const char* const kSize = "320x240 Aspect: 1.3333";
     const struct {
         const char* what;
-        const char* name;
         std::function<std::string()> bytes;
         bool described;
         const char* sizeOrReason;
     } cases[] = {
-        // 800 bytes asking for an index of 80 million samples (2 GB).
-        {"80M samples of one byte", "claims.mov",
-         [] {
-             return quickTime({.samples = 80'000'000, .sampleSize = 1, .samplesPerChunk = 80'000'000}, false);
-         },
-         true, kSize},
-        {"a million edits of reordered pictures", "claims.mov",
-         [] { return quickTime({.edits = 1'000'000, .reordered = true}, false); }, true, kSize},
-        {"a million edits of the whole track", "claims.mov",
-         [] { return quickTime({.edits = 1'000'000, .editDuration = 1920, .reordered = true}, false); }, true,
-         kSize},
+        {"80M samples of one byte", withClaimedSamples, true, kSize},
+        {"a million edits of reordered pictures", [] { return withMillionEdits(false); }, true, kSize},
         // The edit list comes out of zlib, past anything that watches the file's bytes.
-        {"a compressed million edits", "claims.mov",
-         [] { return quickTime({.edits = 1'000'000, .reordered = true}, true); }, true, kSize},
-        {"200,000 segment indexes", "indexes.mp4",
-         [] { return quickTime({}, false) + segmentIndexes(200'000); }, false, "segment indexes"},
-        {"a program stream of padding alone", "padding.mpg", paddingStream, false, ""},
-        {"Matroska cue points in reverse", "entries.mp4", [] { return matroskaInReverse(false); }, true, ""},
-        {"Matroska chapters in reverse", "entries.mp4", [] { return matroskaInReverse(true); }, false, ""},
-        {"Ogg chapters in reverse", "chapters.mp4", oggChaptersInReverse, false, "chapters"},
+        {"a compressed million edits", [] { return withMillionEdits(true); }, true, kSize},
+        {"200,000 segment indexes",
+         [] { return slurp(mediaPath("h264_aac_23976.mp4")) + segmentIndexes(200'000); }, false,
+         "segment indexes"},
+        {"Matroska cue points in reverse", [] { return matroskaInReverse(false); }, true, ""},
+        {"Matroska chapters in reverse", [] { return matroskaInReverse(true); }, false, ""},
+        {"Ogg chapters in reverse", oggChaptersInReverse, false, "chapters"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string bytes = c.bytes();
         ASSERT_FALSE(bytes.empty()) << "clip.mkv is not laid out as expected";
-        spit(path(c.name), bytes);
-        const EntryOutcome run = describe(path(c.name));
+        spit(path("crafted.mp4"), bytes);  // named as a movie the playlist takes
+        const EntryOutcome run = describe(path("crafted.mp4"));
         ASSERT_EQ(bool(run.entry), c.described) << run.skipReason;
         const std::string& said = c.described ? run.entry->size : run.skipReason;
         EXPECT_NE(said.find(c.sizeOrReason), std::string::npos) << said;
-    }
-}
-
-TEST_F(Hostile, AFileThatKeepsGrowingIsDescribedAsItWas) {
-    const std::string file = path("growing.vob");
-    fs::copy_file(mediaPath("pal_ac3.vob"), file);
-    std::atomic<bool> stop = false;
-    std::thread writer([&] {
-        std::ofstream out(file, std::ios::binary | std::ios::app);
-        const std::string block(64 << 10, '\0');
-        while (!stop) out.write(block.data(), std::streamsize(block.size())).flush();
-    });
-    const EntryOutcome run = describe(file);
-    stop = true;
-    writer.join();
-    ASSERT_TRUE(run.entry) << run.skipReason;
-    EXPECT_EQ(run.entry->type, "m2v1");
-}
-
-TEST_F(Hostile, AbsurdAviAndMpegFieldsAreDescribed) {
-    const auto patch32 = [](std::string& bytes, const char* tag, std::size_t offset, std::uint32_t value) {
-        const std::size_t at = bytes.find(tag);
-        ASSERT_NE(at, std::string::npos) << tag;
-        for (int i = 0; i < 4; ++i)
-            bytes[at + offset + std::size_t(i)] = char(value >> (8 * i));  // little-endian
-    };
-    std::string avi = slurp(mediaPath("dx50_mp3.avi"));
-    patch32(avi, "avih", 8 + 16, 0xFFFFFFFF);  // total frames
-    patch32(avi, "strh", 8 + 20, 1);           // time scale of a tick ...
-    patch32(avi, "strh", 8 + 24, 0xFFFFFFFF);  // ... and ticks a second
-    patch32(avi, "strh", 8 + 32, 0xFFFFFFFF);  // length
-    patch32(avi, "strf", 8 + 4, 0x7FFFFFFF);   // picture width
-    patch32(avi, "idx1", 8 + 12, 0xFFFFFFFF);  // first chunk's size
-    spit(path("absurd.avi"), avi);
-
-    // Every MPEG sequence header says 4095x4095.
-    std::string mpeg = slurp(mediaPath("mpeg2_program.mpg"));
-    const std::string sequence("\x00\x00\x01\xB3", 4);
-    for (std::size_t at = mpeg.find(sequence); at != std::string::npos; at = mpeg.find(sequence, at + 4))
-        mpeg.replace(at + 4, 3, "\xFF\xFF\xFF");
-    spit(path("absurd.mpg"), mpeg);
-
-    // The width is whatever fits a picture's 16 bits; the codec still shows.
-    for (const auto& [file, type] : {std::pair{"absurd.avi", "DIVX-5"}, std::pair{"absurd.mpg", "MPEG-2"}}) {
-        const EntryOutcome run = describe(path(file));
-        ASSERT_TRUE(run.entry) << run.skipReason;
-        EXPECT_EQ(run.entry->type, type);
     }
 }
 
@@ -447,41 +286,58 @@ TEST_F(Hostile, ImpossibleLengthAndSampleRateStayInRange) {
 
 // An interrupted download keeps an AVI's headers but not the index at its end;
 // a sample-size table can claim more than FFmpeg builds an index for. The
-// stream headers and the packets still say what the movie is.
-TEST_F(Hostile, MoviesWhoseIndexIsGoneAreDescribedFromTheirStreams) {
-    const auto cutShort = [](const char* file) {
-        const std::string bytes = slurp(mediaPath(file));
-        return bytes.substr(0, bytes.size() - 12000);
+// stream headers and the packets still say what the movie is, as the whole
+// file does. Absurd header fields still leave the codec showing.
+TEST_F(Hostile, DamagedCopiesOfRealMoviesAreDescribedFromTheirStreams) {
+    const auto cutShort = [](std::string& bytes) { bytes.resize(bytes.size() - 12000); };
+    const auto huge = [](bool videoOnly, bool constant) {
+        return [=](std::string& bytes) { bytes = withHugeSample(bytes, videoOnly, constant); };
     };
-    const auto huge = [](const char* file, bool videoOnly, bool constant) {
-        return withHugeSample(slurp(mediaPath(file)), videoOnly, constant);
+    const auto absurdAvi = [](std::string& avi) {
+        const auto patch32 = [&avi](const char* tag, std::size_t offset, std::uint32_t value) {
+            const std::size_t at = avi.find(tag);
+            ASSERT_NE(at, std::string::npos) << tag;
+            for (int i = 0; i < 4; ++i) avi[at + offset + std::size_t(i)] = char(value >> (8 * i));
+        };
+        patch32("avih", 8 + 16, 0xFFFFFFFF);  // total frames
+        patch32("strh", 8 + 20, 1);           // time scale of a tick ...
+        patch32("strh", 8 + 24, 0xFFFFFFFF);  // ... and ticks a second
+        patch32("strh", 8 + 32, 0xFFFFFFFF);  // length
+        patch32("strf", 8 + 4, 0x7FFFFFFF);   // picture width
+        patch32("idx1", 8 + 12, 0xFFFFFFFF);  // first chunk's size
+    };
+    const auto hugePictures = [](std::string& mpeg) {  // every sequence header says 4095x4095
+        const std::string sequence("\x00\x00\x01\xB3", 4);
+        for (std::size_t at = mpeg.find(sequence); at != std::string::npos; at = mpeg.find(sequence, at + 4))
+            mpeg.replace(at + 4, 3, "\xFF\xFF\xFF");
     };
     const struct {
         const char* what;
         const char* source;
-        std::string bytes;
-        const char* name;
+        std::function<void(std::string&)> damage;
+        const char* type;  // none: as the whole file is described
     } cases[] = {
-        {"AVI without its end", "dx50_mp3.avi", cutShort("dx50_mp3.avi"), "cut.avi"},
-        {"AVI with AC-3, without its end", "xvid_ac3.avi", cutShort("xvid_ac3.avi"), "cut.avi"},
-        {"AVI at 15 fps, without its end", "div3_pcm_mono.avi", cutShort("div3_pcm_mono.avi"), "cut.avi"},
-        {"H.264 whose first picture claims a gigabyte", "h264_aac_23976.mp4",
-         huge("h264_aac_23976.mp4", true, false), "claims.mp4"},
-        {"H.264 whose pictures all claim a gigabyte", "h264_aac_23976.mp4",
-         huge("h264_aac_23976.mp4", true, true), "claims.mp4"},
-        {"every track's samples claim a gigabyte", "h264_aac_23976.mp4",
-         huge("h264_aac_23976.mp4", false, true), "claims.mp4"},
-        {"Motion JPEG whose first picture claims a gigabyte", "mjpeg_ima4_2997.mov",
-         huge("mjpeg_ima4_2997.mov", true, false), "claims.mov"},
+        {"AVI without its end", "dx50_mp3.avi", cutShort, nullptr},
+        {"AVI at 15 fps with PCM sound, without its end", "div3_pcm_mono.avi", cutShort, nullptr},
+        {"H.264 whose first picture claims a gigabyte", "h264_aac_23976.mp4", huge(true, false), nullptr},
+        {"H.264 whose pictures all claim a gigabyte", "h264_aac_23976.mp4", huge(true, true), nullptr},
+        {"every track's samples claim a gigabyte", "h264_aac_23976.mp4", huge(false, true), nullptr},
+        {"absurd AVI header fields", "dx50_mp3.avi", absurdAvi, "DIVX-5"},
+        {"4095x4095 MPEG pictures", "mpeg2_program.mpg", hugePictures, "MPEG-2"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const EntryOutcome whole = buildEntry(mediaPath(c.source), fileOpener());
-        ASSERT_TRUE(whole.entry) << whole.skipReason;
-        spit(path(c.name), c.bytes);
-        const EntryOutcome run = describe(path(c.name));
-        ASSERT_TRUE(run.entry) << run.skipReason;
+        std::string bytes = slurp(mediaPath(c.source));
+        c.damage(bytes);
+        const std::string file = path("damaged" + fs::path(c.source).extension().string());
+        spit(file, bytes);
+        const EntryOutcome run = describe(file), whole = buildEntry(mediaPath(c.source), fileOpener());
+        ASSERT_TRUE(run.entry && whole.entry) << run.skipReason;
         const EntryRecord &e = *run.entry, &w = *whole.entry;
+        if (c.type) {
+            EXPECT_EQ(e.type, c.type);
+            continue;
+        }
         EXPECT_EQ(e.type + " " + e.rate + " " + e.audioType + " " + e.size,
                   w.type + " " + w.rate + " " + w.audioType + " " + w.size);
         EXPECT_NE(e.seconds, "0");
