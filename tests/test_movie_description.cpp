@@ -29,13 +29,32 @@ TEST(MovieTiming, WholeSecondsClampsAndZeroTimeScale) {
 
 // Of several tracks the largest holding data (and enabled, for the picture); the rate from the
 // sample timing or from the MPEG stream; the codec named from its code or the MPEG handler.
+// The movie answers these too, though nothing in the player asks for them yet.
+TEST(PictureSize, StandardSizeFollowsTheFrameRateAndFpsCountsFiveSeconds) {
+    const auto at = [](int width, int height, long samples) {
+        // 10 s of media at time scale 600: the sample count sets the rate.
+        return fake::clMovie({fake::video({.samples = samples, .scale = 600, .mediaDuration = 6000})}, width,
+                             height)
+            .size();
+    };
+    EXPECT_EQ(at(640, 480, 250), "720x576");
+    EXPECT_EQ(at(640, 480, 0), "720x480");
+    EXPECT_EQ(at(320, 240, 250), "352x288");
+    EXPECT_EQ(at(480, 360, 150), "480x480");
+    EXPECT_EQ(at(704, 576, 250), "704x576");
+    // 20 s at 25 fps; the window opens on a sample at 10 s and closes on one at 15 s.
+    auto record = fake::movie({fake::video({.samples = 500, .duration = 12000})}, 640, 480, 12000);
+    EXPECT_EQ(CLMovie(record).fps(), "25");
+    EXPECT_EQ(fake::clMovie({fake::sound({})}).fps(), "0");
+}
+
 TEST(Description, RateCodecsAndSoundOfOddLayouts) {
-    using Part = std::string (CLMovie::*)() const;
-    const Part rate = &CLMovie::getNewFps, video = &CLMovie::videoInfoOther, mpeg = &CLMovie::videoInfoMPG,
-               sound = &CLMovie::audioType, mpegSound = &CLMovie::audioTypeMPG;
+    using Query = std::string (CLMovie::*)() const;
+    const Query rate = &CLMovie::getNewFps, video = &CLMovie::videoInfoOther, mpeg = &CLMovie::videoInfoMPG,
+                sound = &CLMovie::audioType, mpegSound = &CLMovie::audioTypeMPG;
     const struct {
         std::vector<TrackRecord> tracks;
-        Part part;
+        Query query;
         const char* text;
     } cases[] = {
         {{fake::video({.samples = 47, .scale = 600, .mediaDuration = 1200})},
@@ -75,7 +94,7 @@ TEST(Description, RateCodecsAndSoundOfOddLayouts) {
     };
     test::LogRecorder quiet;
     for (const auto& c : cases)
-        EXPECT_EQ((fake::clMovie(c.tracks).*c.part)(), c.text) << "case " << &c - cases;
+        EXPECT_EQ((fake::clMovie(c.tracks).*c.query)(), c.text) << "case " << &c - cases;
     EXPECT_EQ(GetBiggestTrack(nullptr, SoundMediaType), nullptr);
 }
 
