@@ -319,16 +319,14 @@ private slots:
         add({a, b});
         QVERIFY(c().savePlaylistFile(list));
         for (int row : {0, 1, 0}) viewRow(row);
-        c().openPlaylistFile(list);
-        c().intake().finish();
+        open(list);
         QCOMPARE(recentShown(), (QStringList{list, a, b}));
 
         QVERIFY(QFile::remove(b));
         QCOMPARE(recentShown(), (QStringList{list, a, b + " (off)"}));
 
         // A movie chosen is added at the end, as a drop is, and viewed.
-        c().openPlaylistFile(list);
-        c().intake().finish();
+        open(list);
         const int before = int(c().objects().size());
         interface().recentMenu()->choose(a);
         c().intake().finish();

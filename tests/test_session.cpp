@@ -192,8 +192,7 @@ private slots:
             QByteArray bytes;
             const char* why;
         } cases[] = {{"{\"version\":1,\"entries\":[{\"name\":\"/a.mp", "unterminated"},
-                     {"{\"version\":2,\"entries\":[]}", "version 2"},
-                     {QByteArray("\x00\x01\x02", 3), "unreadable"}};
+                     {"{\"version\":2,\"entries\":[]}", "version 2"}};
         for (const auto& bad : cases) {
             state_ = std::make_unique<QTemporaryDir>();
             test::spit(folder().toStdString() + "/session.json", bad.bytes.toStdString());
