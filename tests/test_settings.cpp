@@ -194,77 +194,55 @@ private slots:
         qunsetenv("XDG_CONFIG_HOME");
     }
 
-    // When volumes are written, by the hand of a clock the test turns. A step is what the user did
-    // and when: "s" a key's step, "d" a drag, "r" its release, "q" quit, "-" only time passing.
+    // When volumes are written and which comes back, by the hand of a clock the test turns. A step is
+    // what happened and when: "a" the file answers with what it holds, "s" a key's step, "d" a drag,
+    // "r" its release, "q" quit, "g" the player gone, "-" only time passing.
     void volumesAreStoredAtADragsEndAndAtMostTwiceASecond() {
         const struct {
             const char* what;
-            QString steps, written;  // volume@milliseconds
+            QString steps, written, restored;  // volume@milliseconds
         } cases[] = {
             {"key steps: the first at once, then the last of each half second",
-             "s0.1@0 s0.2@100 s0.3@200 -@499 -@500 s0.4@700 -@1000 s0.5@1200 q@1300",
-             "0.1@0 0.3@500 0.4@1000 0.5@1300"},
+             "a@0 s0.1@0 s0.2@100 s0.3@200 -@499 -@500 s0.4@700 -@1000 s0.5@1200 q@1300",
+             "0.1@0 0.3@500 0.4@1000 0.5@1300", ""},
             {"a drag is stored when it ends, however soon",
-             "s0.1@0 d0.2@50 d0.3@100 r0.35@150 d0.4@200 r0.45@250 -@900", "0.1@0 0.35@150 0.45@250"},
-            {"a drag still under way at quit", "d0.2@0 d0.3@2000 q@2100", "0.3@2100"},
-            {"back where it was: nothing to store", "s0.1@0 s0.2@100 s0.1@200 -@600 d0.6@700 r0.1@800 q@900",
-             "0.1@0"},
-        };
-        for (const auto& c : cases) {
-            QStringList written;
-            int finished = 0;
-            auto clock = std::make_unique<HandClock>();
-            HandClock& hand = *clock;
-            {
-                const auto write = [&](float v) {
-                    written << QString("%1@%2").arg(v).arg(hand.now().count());
-                };
-                VolumePreference preference({[](auto) {}, write, [&] { ++finished; }}, std::move(clock));
-                for (const QString& step : c.steps.split(' ')) {
-                    const QStringList parts = step.mid(1).split('@');
-                    const float volume = parts[0].toFloat();
-                    hand.to(parts[1].toLong());
-                    if (step[0] == 's' || step[0] == 'd') preference.changed(volume, step[0] == 'd');
-                    if (step[0] == 'r') preference.dragEnded(volume);
-                    if (step[0] == 'q') preference.quit();
-                }
-            }
-            QVERIFY2(written.join(' ') == c.written && finished == 1,
-                     qPrintable(c.what + (": " + written.join(' '))));
-        }
-    }
-
-    void theStoredVolumeComesBackUnlessTheUserWasFirst() {
-        const struct {
-            const char* what;
-            std::vector<float> before;  // the slider's changes before the file answers
-            std::optional<float> answer;
-            std::vector<float> after;
-            std::vector<float> restored, written;
-            bool gone = false;  // the player is gone before the answer
-        } cases[] = {
+             "a@0 s0.1@0 d0.2@50 d0.3@100 r0.35@150 d0.4@200 r0.45@250 -@900", "0.1@0 0.35@150 0.45@250", ""},
+            {"a drag still under way at quit", "a@0 d0.2@0 d0.3@2000 q@2100", "0.3@2100", ""},
+            {"back where it was: nothing to store",
+             "a@0 s0.1@0 s0.2@100 s0.1@200 -@600 d0.6@700 r0.1@800 q@900", "0.1@0", ""},
             // Viewing sets the slider's volume again before the answer: no choice of the user's.
-            {"the slider set again", {0.75f}, 0.25f, {0.25f, 0.3f}, {0.25f}, {0.3f}},
-            {"the user was first", {0.6f}, 0.25f, {}, {}, {0.6f}},
-            {"nothing stored", {}, std::nullopt, {}, {}, {}},
-            {"the answer after the player is gone", {}, 0.25f, {}, {}, {}, true},
+            {"the slider set again", "s0.75@0 a0.25@100 s0.25@100 s0.3@200", "0.3@200", "0.25"},
+            {"the user was first: stored once the file has answered", "s0.6@0 a0.25@100", "0.6@100", ""},
+            {"the answer after the player is gone", "g@0 a0.25@100", "", ""},
         };
         for (const auto& c : cases) {
             std::function<void(std::optional<float>)> answer;
-            std::vector<float> restored, written;
-            VolumePreference::Store store{[&](auto a) { answer = std::move(a); },
-                                          [&](float v) { written.push_back(v); }, nullptr};
-            auto preference = std::make_unique<VolumePreference>(store, std::make_unique<HandClock>());
+            QStringList written, restored;
+            int finished = 0;
+            auto clock = std::make_unique<HandClock>();
+            HandClock& hand = *clock;
+            const auto write = [&](float v) { written << QString("%1@%2").arg(v).arg(hand.now().count()); };
+            auto preference = std::make_unique<VolumePreference>(
+                VolumePreference::Store{[&](auto a) { answer = std::move(a); }, write, [&] { ++finished; }},
+                std::move(clock));
             QObject::connect(preference.get(), &VolumePreference::restored,
-                             [&](float v) { restored.push_back(v); });
-            preference->restore(0.75f);
+                             [&](float v) { restored << QString::number(v); });
+            preference->restore(0.75f);  // the slider's volume until the file answers
             QVERIFY2(answer, c.what);
-            for (float v : c.before) preference->changed(v, false);
-            QVERIFY2(written.empty(), c.what);  // not before the file has answered
-            if (c.gone) preference.reset();
-            answer(c.answer);
-            for (float v : c.after) preference->changed(v, false);
-            QVERIFY2(restored == c.restored && written == c.written, c.what);
+            for (const QString& step : c.steps.split(' ')) {
+                const QStringList parts = step.mid(1).split('@');
+                const float volume = parts[0].toFloat();
+                if (step[0] == 'g') preference.reset();
+                if (preference) hand.to(parts[1].toLong());
+                if (step[0] == 'a') answer(parts[0].isEmpty() ? std::nullopt : std::optional<float>(volume));
+                if (!preference) continue;
+                if (step[0] == 's' || step[0] == 'd') preference->changed(volume, step[0] == 'd');
+                if (step[0] == 'r') preference->dragEnded(volume);
+                if (step[0] == 'q') preference->quit();
+            }
+            preference.reset();
+            QVERIFY2(written.join(' ') == c.written && restored.join(' ') == c.restored && finished == 1,
+                     qPrintable(c.what + (": " + written.join(' ') + " / " + restored.join(' '))));
         }
     }
 };
