@@ -1,8 +1,6 @@
 // What the player remembers between runs: movies by their content, where they were left, which
 // were seen, the files opened last, and the database that holds it all, whatever state it is in.
 
-#include <QCheckBox>
-#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -79,17 +77,6 @@ private:
             if (!action->data().toString().isEmpty())
                 shown << action->data().toString() + (action->isEnabled() ? "" : " (off)");
         return shown;
-    }
-    // Turns the preference on as a user does: Edit > Preferences…, the box, OK.
-    void switchResumeOn() {
-        ui().mainWindow->findChild<QAction*>("actionPreferences")->trigger();
-        auto* dialog = ui().mainWindow->findChild<PreferencesDialog*>();
-        QVERIFY(dialog);
-        auto* box = dialog->findChild<QCheckBox*>("resumeMovies");
-        QVERIFY(box && !box->isChecked());
-        box->setChecked(true);
-        dialog->accept();
-        QVERIFY(resume().enabled());
     }
     double kept(const QString& file) {
         const auto mark = interface().history()->mark(*ContentKey::of(file));
@@ -256,7 +243,8 @@ private slots:
         interface().history()->flush();
         QCOMPARE(ask(database(), "SELECT COUNT(*) FROM positions").toInt(), 0);
 
-        switchResumeOn();  // kept for the next run, which resumes below
+        tickPreference("resumeMovies");  // kept for the next run, which resumes below
+        QVERIFY(resume().enabled());
         viewRow(0);
         QCOMPARE(view().clock->seconds, 0.0);
         view().clock->seconds = 600;

@@ -1,7 +1,6 @@
 // The playlist kept across runs: the state file, the offer to restore, and a player killed at
 // random moments that never leaves a half-written list.
 
-#include <QCheckBox>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QLabel>
@@ -130,13 +129,7 @@ private slots:
 
         // The switch, set in the dialog, lands in reel.ini beside VolumeLevel.
         platform::setPersistentDomain({{"VolumeLevel", 0.5}}, platform::kPreferenceDomain);
-        {
-            PreferencesDialog dialog;
-            auto* restore = dialog.findChild<QCheckBox*>("restorePlaylist");
-            QVERIFY(restore && !restore->isChecked());
-            restore->setChecked(true);
-            dialog.accept();
-        }
+        tickPreference("restorePlaylist");
         QVERIFY(PlayerPreferences::load().restorePlaylist);
         QCOMPARE(platform::persistentDomainForName(platform::kPreferenceDomain)->value("VolumeLevel"), 0.5);
 

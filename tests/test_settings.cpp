@@ -149,20 +149,19 @@ private slots:
         };
         for (const auto& c : cases) {
             test::LogRecorder log;
-            const std::string path = base + c.name;
-            struct stat before {};
-            QCOMPARE(::lstat(path.c_str(), &before), 0);
+            const auto look = [path = base + c.name] {
+                struct stat info {};
+                ::lstat(path.c_str(), &info);
+                return std::tuple(info.st_ino, info.st_mode, info.st_size, info.st_mtim.tv_nsec);
+            };
+            const auto before = look();
             {
-                platform::PreferenceFile file(path);
+                platform::PreferenceFile file(base + c.name);
                 QCOMPARE(readBack(file, "VolumeLevel"), std::nullopt);
                 file.write("VolumeLevel", "0.5");
                 QVERIFY2(file.finish(platform::PreferenceFile::kFinishWait), c.name);
             }
-            struct stat after {};
-            QCOMPARE(::lstat(path.c_str(), &after), 0);
-            QVERIFY2(after.st_ino == before.st_ino && after.st_mode == before.st_mode &&
-                         after.st_size == before.st_size && after.st_mtim.tv_nsec == before.st_mtim.tv_nsec,
-                     c.name);
+            QVERIFY2(std::get<0>(before) && look() == before, c.name);
             const auto lines = log.take();
             QVERIFY2(lines.size() == 1 && lines[0].find(c.said) != std::string::npos &&
                          lines[0].find("session only") != std::string::npos,

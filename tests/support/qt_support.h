@@ -53,6 +53,8 @@ protected:
     QStringList names();
     // As File > Open Playlist… does, waiting for its last line.
     void open(const QString& playlist);
+    // Ticks a box of Edit > Preferences… that was not ticked, and presses OK.
+    void tickPreference(const char* box);
 
     QTemporaryDir config_, files_;
 
