@@ -58,16 +58,13 @@ QVariant ask(const QString& file, const QString& statement) {
 
 }  // namespace
 
-class HistoryTest : public test::InterfaceTest {
+class HistoryTest : public test::FakeViewTest {
     Q_OBJECT
-public:
-    HistoryTest() : InterfaceTest([] { return std::make_unique<fake::MovieView>(); }) {}
 
 private:
     std::unique_ptr<QTemporaryDir> state_;
     QString folder() const { return state_->path(); }
     QString database() const { return state_->filePath(HistoryStore::kFileName); }
-    fake::MovieView& view() { return *static_cast<fake::MovieView*>(c().view()); }
     ResumeKeeper& resume() { return *interface().resume(); }
     QAbstractItemModel* model() { return ui().tableView->model(); }
     QStringList recentShown() {

@@ -131,6 +131,7 @@ private slots:
         QVERIFY(!whyNot.isEmpty());
         for (const QString name : {"list.m3u8", "list.m3u", "list.xspf", "list.pls", "list"}) {
             const QString path = dir.filePath(name);  // no extension: M3U8
+            QVERIFY(writePlaylistFile(path, {{"/old.mp4", "Replaced whole", 1}}, nullptr));
             QVERIFY2(writePlaylistFile(path, lines, &whyNot), qPrintable(whyNot));
             const PlaylistContents back = readPlaylistFile(path);
             QVERIFY2(back.readable && back.problems.isEmpty(),

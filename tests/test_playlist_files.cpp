@@ -20,13 +20,10 @@
 
 using namespace reel;
 
-class PlaylistFilesTest : public test::InterfaceTest {
+class PlaylistFilesTest : public test::FakeViewTest {
     Q_OBJECT
-public:
-    PlaylistFilesTest() : InterfaceTest([] { return std::make_unique<fake::MovieView>(); }) {}
 
 private:
-    fake::MovieView& view() { return *static_cast<fake::MovieView*>(c().view()); }
     QString loaded() { return QString::fromStdString(view().loaded.back()); }
     QAbstractItemModel* model() { return ui().tableView->model(); }
     QString path(const QString& name) { return files_.filePath(name); }

@@ -34,14 +34,12 @@ QStringList locations(const std::vector<PlaylistLine>& lines) {
 
 }  // namespace
 
-class SessionTest : public test::InterfaceTest {
+class SessionTest : public test::FakeViewTest {
     Q_OBJECT
-public:
-    SessionTest() : InterfaceTest([] { return std::make_unique<fake::MovieView>(); }) {}
 
 private:
     std::unique_ptr<QTemporaryDir> state_;
-    QString folder() const { return state_->path(); }
+    QString folder() const { return state_->filePath("reel"); }  // made by the first write
     std::optional<SessionSnapshot> onDisk() {
         const auto bytes = platform::StateFile::read(folder() + "/session.json");
         return bytes ? decodeSession(*bytes, nullptr) : std::nullopt;
@@ -168,13 +166,12 @@ private slots:
                 keeper, false, [](int) { return true; }, 1);
             c().selectRow(test.viewRow);
             c().viewItem();
-            auto* view = static_cast<fake::MovieView*>(c().view());
-            QVERIFY2(qAbs(view->clock->seconds - test.start) < 0.01,
-                     qPrintable(QString("%1: %2").arg(test.what).arg(view->clock->seconds)));
+            QVERIFY2(qAbs(view().clock->seconds - test.start) < 0.01,
+                     qPrintable(QString("%1: %2").arg(test.what).arg(view().clock->seconds)));
             QCOMPARE(ui().cTimeField->text(), test.readOut);
             // Only once: viewed again it starts at its beginning.
             c().viewItem();
-            QCOMPARE(view->clock->seconds, 0.0);
+            QCOMPARE(view().clock->seconds, 0.0);
         }
     }
 
@@ -188,6 +185,7 @@ private slots:
                      {"{\"version\":2,\"entries\":[]}", "version 2"}};
         for (const auto& bad : cases) {
             state_ = std::make_unique<QTemporaryDir>();
+            QVERIFY(QDir().mkpath(folder()));
             test::spit(folder().toStdString() + "/session.json", bad.bytes.toStdString());
             test::LogRecorder log;
             SessionKeeper keeper(c(), folder());
