@@ -1,11 +1,16 @@
 #include "support/qt_support.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QFile>
+#include <QMainWindow>
 #include <QProcess>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
 #include "app/playlist_intake.h"
+#include "app/preferences_dialog.h"
 #include "platform/log.h"
 #include "transport/fader.h"
 
@@ -90,6 +95,16 @@ QStringList InterfaceTest::names() {
 void InterfaceTest::open(const QString& playlist) {
     c().openPlaylistFile(playlist);
     c().intake().finish();
+}
+
+void InterfaceTest::tickPreference(const char* box) {
+    ui().mainWindow->findChild<QAction*>("actionPreferences")->trigger();
+    auto* dialog = ui().mainWindow->findChild<PreferencesDialog*>();
+    QVERIFY(dialog);
+    auto* tick = dialog->findChild<QCheckBox*>(box);
+    QVERIFY2(tick && !tick->isChecked(), box);
+    tick->setChecked(true);
+    dialog->accept();
 }
 
 }  // namespace reel::test

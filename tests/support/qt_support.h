@@ -11,6 +11,7 @@
 
 #include "app/app_controller.h"
 #include "app/interface.h"
+#include "support/fake_movie_view.h"
 
 class QTimer;
 
@@ -53,6 +54,8 @@ protected:
     QStringList names();
     // As File > Open Playlist… does, waiting for its last line.
     void open(const QString& playlist);
+    // Ticks a box of Edit > Preferences… that was not ticked, and presses OK.
+    void tickPreference(const char* box);
 
     QTemporaryDir config_, files_;
 
@@ -63,6 +66,15 @@ private slots:
 private:
     MovieViewFactory makeView_;
     std::unique_ptr<Interface> interface_;
+};
+
+// The interface fixture with a view that plays nothing in place of the real one.
+class FakeViewTest : public InterfaceTest {
+public:
+    FakeViewTest() : InterfaceTest([] { return std::make_unique<fake::MovieView>(); }) {}
+
+protected:
+    fake::MovieView& view() { return *static_cast<fake::MovieView*>(c().view()); }
 };
 
 }  // namespace reel::test
