@@ -201,6 +201,15 @@ private slots:
         QVERIFY(read && read->selected == -1 && !read->clean);  // a selection outside the list means none
     }
 
+    void aWriteThatCannotBeMadeIsReportedNotTakenAsDone() {
+        test::LogRecorder log;
+        platform::StateFile nowhere("/proc/nope/session.json");  // not even root makes this folder
+        QVERIFY(!nowhere.saveNow("{}"));
+        nowhere.save([] { return QByteArray("{}"); });
+        nowhere.flush();
+        QCOMPARE(log.count("cannot write /proc/nope/session.json"), 2);
+    }
+
     void killedAtRandomTheFileHoldsTheListBeforeOrAfter() {
         const QString churn = qEnvironmentVariable("SESSION_CHURN");
         const int runs = qEnvironmentVariableIntValue("SESSION_CHURN_RUNS");  // fewer where runs are slow
