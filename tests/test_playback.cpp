@@ -47,8 +47,7 @@ private:
     }
 
 private slots:
-    // A name that is not UTF-8 plays; a broken file and a vanished one are passed over by the
-    // advance (a count of loads that stuck on a file replaced before it started was caught here).
+    // A name that is not UTF-8 plays; the advance passes a broken file and a vanished one.
     void oddBrokenAndVanishedFilesDoNotStopThePlaylist() {
         const std::string odd = files_.path().toStdString() + "/odd\xff\nname.mp4";
         QVERIFY(::rename(clip("plain.mp4", 2).toUtf8().constData(), odd.c_str()) == 0);
@@ -78,8 +77,7 @@ private slots:
         QCOMPARE(c().selectedRow(), 3);
     }
 
-    // Muted at three times normal speed both ways, and back to normal on play.
-    // AC-3 in a VOB is one mpv cannot play backwards: rewinding steps back instead.
+    // Muted at 3x both ways, normal on play; mpv cannot play AC-3 in a VOB backwards: it steps.
     void scansBothWaysAtThreeTimesAndComesBack() {
         add({clip("long.mp4", 30),
              make("long.vob", {"-f", "lavfi", "-i", "testsrc2=size=352x288:rate=25", "-f", "lavfi", "-i",
@@ -105,8 +103,7 @@ private slots:
         }
     }
 
-    // Asked to start part-way, mpv plays on from that time; the next movie, asked
-    // nothing, starts at its beginning though the same player plays it.
+    // Asked to start part-way, mpv plays on from there; the next movie starts at its beginning.
     void aMovieStartsWhereItIsAsked() {
         const QString movie = clip("resumed.mp4", 30);
         add({movie, movie});
@@ -121,9 +118,7 @@ private slots:
         QVERIFY(player().position() < 5);
     }
 
-    // A change of level keeps the window's native window: making it anew would
-    // move the native windows inside it (the movie's picture) to a new parent,
-    // which software OpenGL does not survive. Only X11 makes windows anew for it.
+    // A change of level once made the window anew, and software OpenGL died under its picture.
     void levelsChangeInPlace() {
         QWidget window;
         QWidget* inside = new QWidget(&window);
@@ -140,8 +135,7 @@ private slots:
         }
     }
 
-    // With a real picture: the movie plays (not just its first frame), and the
-    // picture stays through full screen and back and through the next movie.
+    // The picture plays (not just its first frame) through the next movie and full screen.
     void thePicturePlaysInTheViewerAndInFullScreen() {
         qputenv("REEL_MPV_OPTIONS", "ao=null");
         const auto restore = qScopeGuard([] { qputenv("REEL_MPV_OPTIONS", "vo=null,ao=null"); });

@@ -79,20 +79,13 @@ TEST(TrackChoice, LanguagesMatchByAnyOfTheirNamesAndListsAsTyped) {
     EXPECT_TRUE(languageList(" , ").empty());
 }
 
-TEST(TrackChoice, NamesTracksByLanguageTitleAndCodec) {
-    const auto with = [](TrackInfo t, const char* title, const char* codec, int channels, bool external) {
-        t.title = title;
-        t.codec = codec;
-        t.channels = channels;
-        t.external = external;
-        return t;
-    };
-    const TrackInfo commentary = with(audio(2, "eng"), "Commentary", "ac3", 6, false);
-    const TrackInfo external = with(subtitle(3, "ru"), "", "subrip", 0, true);
-    EXPECT_EQ(trackLabel(with(audio(1, ""), "", "pcm_s16le", 1, false)), "Unknown (PCM mono)");
+TEST(TrackChoice, NamesTracksByLanguageAndCodec) {
+    TrackInfo surround = audio(2, "eng"), plain = audio(1, "");
+    std::tie(surround.codec, surround.channels, plain.codec, plain.channels) =
+        std::tuple("ac3", 6, "pcm_s16le", 1);
+    EXPECT_EQ(trackLabel(surround), "English (AC-3 5.1)");
+    EXPECT_EQ(trackLabel(plain), "Unknown (PCM mono)");
     EXPECT_EQ(trackLabel(subtitle(4, "tlh", true)), "tlh (forced)");
-    EXPECT_EQ(trackLines({commentary, external}),
-              "Audio: English \u2014 Commentary (AC-3 5.1)\nSubtitles: Russian (SubRip, external)");
 }
 
 }  // namespace
