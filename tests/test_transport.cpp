@@ -8,7 +8,6 @@
 #include "app/playlist_table.h"
 #include "platform/preferences.h"
 #include "support/fake_movie_view.h"
-#include "support/log_recorder.h"
 #include "support/qt_support.h"
 #include "transport/controller_window.h"
 #include "transport/fade_window.h"
@@ -37,11 +36,9 @@ private slots:
     void theEndAdvancesFromTheSelectionUntilTheLastEntry() {
         add({copy("a.mp4"), copy("b.avi", "dx50_mp3.avi"), copy("c.mov", "mjpeg_ima4_2997.mov")});
         viewRow(2);
-        QCOMPARE(ui().viewerWindow->contentView(), c().view());
         QCOMPARE(ui().viewerWindow->windowTitle(), QString("c.mov"));
         QCOMPARE(ui().viewerWindow->size(), QSize(320, 240));
         QVERIFY(ui().viewerWindow->isVisible() && ui().cWindow->isVisible());
-        QCOMPARE(readOut(), QString("0:00:02"));
 
         viewRow(0);
         MovieView* const session = c().view();
@@ -145,25 +142,18 @@ private slots:
         QCOMPARE(view().volume, 0.25f);
     }
 
-    // Hiding the playlist with nothing else on screen once left no way back to the player.
-    void thePlaylistStaysWhileNoMovieIsShown() {
+    // With no movie on screen neither the playlist may hide (it once could, leaving no way back)
+    // nor full screen begin; F works as often as pressed though the playlist, whose menus hold
+    // the keys, is hidden; full screen holds across an advance and ends with the last movie.
+    void theWindowsWithAndWithoutAMovie() {
         ui().mainWindow->show();
-        c().showList();  // no movie on screen: refused
-        QVERIFY(ui().mainWindow->isVisible());
-        add({copy("a.mp4")});
-        viewRow(0);
-        c().showList();  // a movie on screen: the playlist fades out
-        QTRY_VERIFY(!ui().mainWindow->isVisible());
-        ui().viewerWindow->fadeOut();  // and comes back when the movie goes
-        QTRY_VERIFY(ui().mainWindow->isVisible());
-    }
-
-    // F works as often as pressed with the playlist, whose menus hold the keys, off screen.
-    void fullScreenByKeyAndAcrossAnAdvance() {
         add({copy("a.mp4"), copy("b.avi", "dx50_mp3.avi")});
-        c().fullScreen();  // no picture yet: nothing happens
-        QVERIFY(!c().inFullscreen());
+        c().showList();
+        c().fullScreen();
+        QVERIFY(ui().mainWindow->isVisible() && !c().inFullscreen());
         viewRow(0);
+        c().showList();
+        QTRY_VERIFY(!ui().mainWindow->isVisible());
         ui().viewerWindow->activateWindow();
         QTRY_VERIFY(ui().viewerWindow->isActiveWindow());
         for (bool full : {true, false, true}) {
@@ -178,8 +168,8 @@ private slots:
             fake::playToEnd(view().clock);
         }
         QTRY_VERIFY(!c().inFullscreen());
-        QVERIFY(!ui().viewerWindow->isVisible());
-        QVERIFY(!c().fullscreenWindow()->isVisible());
+        QVERIFY(!ui().viewerWindow->isVisible() && !c().fullscreenWindow()->isVisible());
+        QTRY_VERIFY(ui().mainWindow->isVisible());  // back when the movie goes
     }
 };
 
