@@ -51,7 +51,6 @@ private slots:
 
         add(chosen);
         QCOMPARE(names(), QStringList({chosen[0], chosen[1], chosen[4], chosen[6]}));
-        QCOMPARE(model()->rowCount(), 4);
         QCOMPARE(c().objects()[0], c().objects()[3]);                 // the same file twice is two entries
         QCOMPARE(model()->index(2, 0).data().toString(), chosen[4]);  // the table shows the full path
         expectPanel({"No Video"});                                    // adding selects nothing
@@ -112,7 +111,6 @@ private slots:
             for (const QString& f : d.files) urls << (f.contains("://") ? QUrl(f) : QUrl::fromLocalFile(f));
             data.setUrls(urls);
             const std::size_t before = c().objects().size();
-            QCOMPARE(validateDrop(&data) == DragOperation::Link, d.offered);
             QCOMPARE(model()->canDropMimeData(&data, Qt::CopyAction, 0, 0, {}), d.offered);
             // A refused drag is never dropped, except one without files, which the drop refuses too.
             if (d.offered || d.files.isEmpty()) {

@@ -23,7 +23,6 @@ const std::string kCue = "1\n00:00:01,000 --> 00:00:02,000\nHi\n";
 class Folder {
 public:
     explicit Folder(Names files = {"movie.mp4"}) {
-        fs::remove_all(root_);
         for (const std::string& name : files)
             if (name.ends_with('/'))  // a folder with a subtitle's name
                 fs::create_directories(path(name));
@@ -47,9 +46,8 @@ public:
     }
 
 private:
-    static inline int count_ = 0;
-    fs::path root_ = fs::path(testing::TempDir()) /
-                     ("subs-" + std::to_string(::getpid()) + "-" + std::to_string(count_++));
+    std::string made_ = testing::TempDir() + "subs-XXXXXX";
+    fs::path root_ = ::mkdtemp(made_.data());
 };
 
 // Each folder holds movies (.mp4) and subtitle files; each movie gets its own, in order.

@@ -107,7 +107,6 @@ private slots:
         view().clock->seconds = 83;
         c().checkTime();
         QCOMPARE(readOut(), QString("0:01:23/1:30:00"));
-        QVERIFY(qAbs(slider() - 83.0f / 5400.0f) < 1e-4f);
         view().clock->seconds = 100;
         ui().mainButton->click();
         QCOMPARE(readOut(), QString("0:01:40/1:30:00"));
