@@ -6,7 +6,6 @@
 #include <QtTest>
 
 #include "app/playlist_table.h"
-#include "platform/preferences.h"
 #include "support/fake_movie_view.h"
 #include "support/qt_support.h"
 #include "transport/controller_window.h"
@@ -87,16 +86,9 @@ private slots:
         add({copy("a.mp4"), copy("b.avi", "dx50_mp3.avi")});
         post(FastCommand::Previous);
         QCOMPARE(loads(), 0);
-        c().selectRow(1);
-        c().showSelectedEntryInfo();
-        button->click();  // play with the viewer closed opens the selected entry
-        QCOMPARE(loads(), 1);
-        button->click();
-        QVERIFY(!view().playing);
-        ui().tableView->clearSelection();
         post(FastCommand::Next);  // the first entry
         QCOMPARE(c().selectedRow(), 0);
-        QCOMPARE(loads(), 2);
+        QCOMPARE(loads(), 1);
         QVERIFY(view().playing);
     }
 
@@ -129,16 +121,6 @@ private slots:
         c().showSelectedEntryInfo();
         AppController::setFloatValue(ui().timeSlider, 0.3f);
         QCOMPARE(view().clock->seconds, 0.0);
-    }
-
-    // The stored volume is the slider's at launch and the first movie's.
-    void theStoredVolumeIsRestoredAndPlayed() {
-        platform::setPersistentDomain({{"VolumeLevel", 0.25f}}, platform::kPreferenceDomain);
-        c().applicationDidFinishLaunching();
-        QTRY_COMPARE(AppController::floatValue(ui().volumeSlider), 0.25f);
-        add({copy("a.mp4")});
-        viewRow(0);
-        QCOMPARE(view().volume, 0.25f);
     }
 
     // With no movie on screen neither the playlist may hide (it once could, leaving no way back)
