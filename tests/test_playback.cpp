@@ -63,7 +63,6 @@ private slots:
 
         c().addFiles({odd});
         add({broken, doomed, clip("after.mp4", 1)});
-        QCOMPARE(c().objects().size(), 4u);
         QFile::remove(doomed);
         viewRow(1);
         post(FastCommand::Forward);  // the transport keeps working on what can be decoded
@@ -152,7 +151,6 @@ private slots:
         for (int step : {0, 1, 2, 3}) {  // the first movie, the second, in full screen, and back
             if (step < 2) viewRow(step);
             if (step >= 2) c().fullScreen();
-            QVERIFY(player().rendersVideo());
             QCOMPARE(c().view()->widget()->window() == ui().viewerWindow, step != 2);
             const double from = player().position();
             QTRY_VERIFY_WITH_TIMEOUT(player().position() > from + 1.0, 5000);

@@ -72,8 +72,7 @@ TEST(SubtitleFinder, FindsEachMoviesOwnFiles) {
           {"A.mp4", {"A.srt"}},
           {"Show.mp4", {"Show.en.srt"}},
           {"Show.Extended.mp4", {"Show.Extended.en.srt"}}}},
-        // Numbers too long for any integer type still order as numbers.
-        {"Subs folders after the files beside it; loose ones there are nobody's with two movies",
+        {"Subs folders after the files beside; numbers of any length in order; loose files nobody's",
          {"Episode 2.mp4", "Episode 10.mp4", "Episode 2.srt", "Subs/Episode 2.ru.srt",
           "Subs/Episode 10.ru.srt", "Subs/Episode 2/10_French.srt", "Subs/Episode 2/2_English.srt",
           "Subtitles/Episode 2.de.srt", "Subs/loose.srt", "Subs/Episode 2/12345678901234567890_Thai.srt"},

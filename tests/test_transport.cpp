@@ -43,7 +43,6 @@ private slots:
         MovieView* const session = c().view();
         fake::playToEnd(view().clock);
         QTRY_COMPARE(c().selectedRow(), 1);
-        QCOMPARE(ui().cNameField->text(), QString("b"));
         // A movie replaced before its end never advances: what it sent is queued, and delivered here.
         const std::shared_ptr<fake::Clock> replaced = view().clock;
         post(FastCommand::Previous);
@@ -116,10 +115,6 @@ private slots:
         c().checkTime();
         QCOMPARE(slider(), 0.0f);
         AppController::setFloatValue(ui().timeSlider, 0.7f);
-        QCOMPARE(view().clock->seconds, 0.0);
-        ui().tableView->clearSelection();  // no row: no length either
-        c().showSelectedEntryInfo();
-        AppController::setFloatValue(ui().timeSlider, 0.3f);
         QCOMPARE(view().clock->seconds, 0.0);
     }
 

@@ -108,9 +108,9 @@ private slots:
             QStringList commands;
             Lines log;
         } cases[] = {
-            {&forward, 1, false, false, {400, 400}, {"next"}, {"Click once"}},   // let go outside: still a
-                                                                                 // click
-            {&rewind, 2, false, false, {20, 15}, {"previous", "previous"}, {}},  // quick clicks are two
+            // Let go outside, still a click; two quick clicks are two.
+            {&forward, 1, false, false, {400, 400}, {"next"}, {"Click once"}},
+            {&rewind, 2, false, false, {20, 15}, {"previous", "previous"}, {}},
             {&forward, 1, false, true, {20, 15}, {"forward", "play"}, {"Mouse being held down"}},
             // Dragging while it decides neither ends the wait nor un-presses it.
             {&rewind, 1, true, true, {20, 15}, {"rewind", "play"}, {"Mouse being held down"}},
