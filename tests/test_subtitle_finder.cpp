@@ -4,52 +4,51 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "media/subtitle_finder.h"
 #include "support/log_recorder.h"
+#include "support/media.h"
 
 using namespace reel;
 namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
 
 namespace {
 
 const std::string kCue = "1\n00:00:01,000 --> 00:00:02,000\nHi\n";
 
+// A folder of its own, holding an empty movie.mp4 unless told otherwise.
 class Folder {
 public:
-    Folder() {
-        root_ = fs::path(testing::TempDir()) /
-                ("subs-" + std::to_string(::getpid()) + "-" + std::to_string(count_++));
-        fs::remove_all(root_);
-        fs::create_directories(root_);
+    explicit Folder(Names files = {"movie.mp4"}) {
+        for (const std::string& name : files)
+            if (name.ends_with('/'))  // a folder with a subtitle's name
+                fs::create_directories(path(name));
+            else
+                add(name, name.ends_with(".mp4") ? "" : kCue);
     }
     ~Folder() { fs::remove_all(root_); }
 
     std::string add(const std::string& name, const std::string& content = kCue) {
-        const fs::path path = root_ / name;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << content;
-        return path.string();
+        fs::create_directories((root_ / name).parent_path());
+        test::spit(path(name), content);
+        return path(name);
     }
     std::string path(const std::string& name) const { return (root_ / name).string(); }
-
     // The found files' names relative to the folder.
-    std::vector<std::string> found(const std::string& movie) const {
-        std::vector<std::string> names;
+    Names found(const std::string& movie = "movie.mp4") const {
+        Names names;
         for (const SubtitleFile& file : findSubtitles(path(movie)))
             names.push_back(fs::relative(file.path, root_).string());
         return names;
     }
 
 private:
-    static inline int count_ = 0;
-    fs::path root_;
+    std::string made_ = testing::TempDir() + "subs-XXXXXX";
+    fs::path root_ = ::mkdtemp(made_.data());
 };
-
-using Names = std::vector<std::string>;
 
 // Each folder holds movies (.mp4) and subtitle files; each movie gets its own, in order.
 TEST(SubtitleFinder, FindsEachMoviesOwnFiles) {
@@ -73,41 +72,46 @@ TEST(SubtitleFinder, FindsEachMoviesOwnFiles) {
           {"A.mp4", {"A.srt"}},
           {"Show.mp4", {"Show.en.srt"}},
           {"Show.Extended.mp4", {"Show.Extended.en.srt"}}}},
-        {"Subs folders after the files beside it; loose ones there are nobody's with two movies",
+        {"Subs folders after the files beside; numbers of any length in order; loose files nobody's",
          {"Episode 2.mp4", "Episode 10.mp4", "Episode 2.srt", "Subs/Episode 2.ru.srt",
           "Subs/Episode 10.ru.srt", "Subs/Episode 2/10_French.srt", "Subs/Episode 2/2_English.srt",
-          "Subtitles/Episode 2.de.srt", "Subs/loose.srt"},
+          "Subtitles/Episode 2.de.srt", "Subs/loose.srt", "Subs/Episode 2/12345678901234567890_Thai.srt"},
          {{"Episode 2.mp4",
            {"Episode 2.srt", "Subs/Episode 2.ru.srt", "Subs/Episode 2/2_English.srt",
-            "Subs/Episode 2/10_French.srt", "Subtitles/Episode 2.de.srt"}},
+            "Subs/Episode 2/10_French.srt", "Subs/Episode 2/12345678901234567890_Thai.srt",
+            "Subtitles/Episode 2.de.srt"}},
           {"Episode 10.mp4", {"Subs/Episode 10.ru.srt"}}}},
         {"loose files of a Subs folder, for a movie alone in its folder",
          {"Film.2020.mp4", "Subs/2_English.srt", "Subs/3_Spanish.srt"},
          {{"Film.2020.mp4", {"Subs/2_English.srt", "Subs/3_Spanish.srt"}}}},
+        // A VobSub pair is given as its index; a text .sub of its own stays.
+        {"a VobSub pair",
+         {"movie.mp4", "movie.idx", "movie.sub", "movie.en.sub"},
+         {{"movie.mp4", {"movie.en.sub", "movie.idx"}}}},
+        {"nothing there", {"movie.mp4", "movie.srt/"}, {{"movie.mp4", {}}, {"missing/movie.mp4", {}}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        Folder folder;
-        for (const std::string& name : c.files) folder.add(name, name.ends_with(".mp4") ? "" : kCue);
+        const Folder folder(c.files);
         for (const auto& [movie, names] : c.found) EXPECT_EQ(folder.found(movie), names) << movie;
     }
+    EXPECT_TRUE(findSubtitles("").empty());
 }
 
 TEST(SubtitleFinder, NamesTheLanguageAndLabelFromTheName) {
     Folder folder;
-    folder.add("movie.mp4", "");
     const struct {
         const char *name, *language, *label;
         bool forced;
     } cases[] = {
         {"movie.srt", "", "", false},
-        {"movie.en.srt", "en", "en", false},
         {"movie.eng.forced.srt", "eng", "eng.forced", true},
         {"movie_pt-BR.srt", "pt", "pt-BR", false},
         {"movie - English.srt", "English", "English", false},
         {"movie.forced.srt", "", "forced", true},
         {"movie.commentary.de.srt", "de", "commentary.de", false},  // the word that names a language
         {"movie.tlh.srt", "tlh", "tlh", false},                     // an unknown one: the first word
+        {"Subs/2_English.srt", "English", "2_English", false},      // named after nothing: the whole name
     };
     for (const auto& c : cases) {
         const SubtitleFile file = describeSubtitle(folder.add(c.name), folder.path("movie.mp4"));
@@ -115,23 +119,10 @@ TEST(SubtitleFinder, NamesTheLanguageAndLabelFromTheName) {
         EXPECT_EQ(file.label, c.label) << c.name;
         EXPECT_EQ(file.forced, c.forced) << c.name;
     }
-    // A file named after nothing: its whole name is its label.
-    EXPECT_EQ(describeSubtitle(folder.add("Subs/2_English.srt"), folder.path("movie.mp4")).language,
-              "English");
-}
-
-TEST(SubtitleFinder, GivesAVobSubPairAsItsIndex) {
-    Folder folder;
-    folder.add("movie.mp4", "");
-    folder.add("movie.idx", "# VobSub index file, v7\n");
-    folder.add("movie.sub", std::string("\0\0\1\xba", 4));
-    folder.add("movie.en.sub", "{1}{25}MicroDVD text\n");  // a text .sub of its own
-    EXPECT_EQ(folder.found("movie.mp4"), (Names{"movie.en.sub", "movie.idx"}));
 }
 
 TEST(SubtitleFinder, LeavesOutWhatCannotBeASubtitleAndSaysSo) {
     Folder folder;
-    folder.add("movie.mp4", "");
     folder.add("movie.garbage.srt", std::string("\x7f"
                                                 "ELF\0\0\1\2garbage",
                                                 15));
@@ -141,39 +132,15 @@ TEST(SubtitleFinder, LeavesOutWhatCannotBeASubtitleAndSaysSo) {
                                               "1\0\n\0",
                                               6));
     test::LogRecorder log;
-    EXPECT_EQ(folder.found("movie.mp4"), (Names{"movie.en.srt", "movie.utf16.srt"}));
-    const std::vector<std::string> lines = log.take();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0].find("movie.big.srt"), std::string::npos);
-    EXPECT_NE(lines[0].find("too large"), std::string::npos);
-    EXPECT_NE(lines[1].find("movie.garbage.srt left out: not text"), std::string::npos);
+    EXPECT_EQ(folder.found(), (Names{"movie.en.srt", "movie.utf16.srt"}));
+    EXPECT_EQ(log.count("movie.big.srt left out: too large"), 1);
+    EXPECT_EQ(log.count("movie.garbage.srt left out: not text"), 1);
+    EXPECT_EQ(log.take().size(), 2u);
 }
 
-TEST(SubtitleFinder, FindsNothingWhereThereIsNothing) {
-    Folder folder;
-    EXPECT_TRUE(findSubtitles(folder.path("missing/movie.mp4")).empty());
-    EXPECT_TRUE(findSubtitles("").empty());
-    folder.add("movie.mp4", "");
-    fs::create_directories(folder.path("movie.srt"));  // a folder with a subtitle's name
-    EXPECT_TRUE(folder.found("movie.mp4").empty());
-}
-
-TEST(NaturalOrder, ComparesNumbersAsNumbers) {
-    // Each pair in order, and never the other way round.
-    const std::pair<const char*, const char*> ordered[] = {
-        {"Episode 2", "Episode 10"},  {"ep2", "ep02"}, {"a", "B"}, {"x9", "x10a"}, {"x", "x1"},
-        {"9", "12345678901234567890"}};
-    for (const auto& [a, b] : ordered) {
-        EXPECT_TRUE(naturalLess(a, b)) << a << " < " << b;
-        EXPECT_FALSE(naturalLess(b, a)) << b << " < " << a;
-    }
-    EXPECT_FALSE(naturalLess("same", "same"));
-}
-
-TEST(SubtitleFinder, KnowsSubtitleExtensionsInAnyCase) {
-    for (const char* yes : {"a.srt", "/x/a.SRT", "b.Ass", "c.ssa", "d.vtt", "e.sub", "f.idx"})
-        EXPECT_TRUE(isSubtitleFile(yes)) << yes;
-    for (const char* no : {"a.mp4", "srt", ".srt", "/x.srt/movie", "a.srt.txt"})
+TEST(SubtitleFinder, KnowsExtensionsInAnyCase) {
+    for (const char* yes : {"/x/a.SRT", "b.Ass", "d.vtt", "f.idx"}) EXPECT_TRUE(isSubtitleFile(yes)) << yes;
+    for (const char* no : {"a.mp4", ".srt", "/x.srt/movie", "a.srt.txt"})
         EXPECT_FALSE(isSubtitleFile(no)) << no;
 }
 
