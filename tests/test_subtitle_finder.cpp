@@ -98,6 +98,18 @@ TEST(SubtitleFinder, FindsEachMoviesOwnFiles) {
     EXPECT_TRUE(findSubtitles("").empty());
 }
 
+TEST(NaturalOrder, ComparesNumbersAsNumbers) {
+    // Each pair in order, and never the other way round.
+    const std::pair<const char*, const char*> ordered[] = {
+        {"Episode 2", "Episode 10"},  {"ep2", "ep02"}, {"a", "B"}, {"x9", "x10a"}, {"x", "x1"},
+        {"9", "12345678901234567890"}};
+    for (const auto& [a, b] : ordered) {
+        EXPECT_TRUE(naturalLess(a, b)) << a << " < " << b;
+        EXPECT_FALSE(naturalLess(b, a)) << b << " < " << a;
+    }
+    EXPECT_FALSE(naturalLess("same", "same"));
+}
+
 TEST(SubtitleFinder, NamesTheLanguageAndLabelFromTheName) {
     Folder folder;
     const struct {

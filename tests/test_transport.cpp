@@ -92,6 +92,19 @@ private slots:
     }
 
     // Pausing shows at once where it stopped (it once lagged a second behind).
+    void theVolumeIsKeptForTheNextLaunchAndItsFirstMovie() {
+        const auto volume = [this] { return AppController::floatValue(ui().volumeSlider); };
+        c().applicationDidFinishLaunching();
+        QCOMPARE(volume(), 0.75f);  // nothing stored: the layout's own value
+        AppController::setFloatValue(ui().volumeSlider, 0.25f);
+        relaunch();
+        c().applicationDidFinishLaunching();
+        QTRY_COMPARE(volume(), 0.25f);
+        add({copy("a.mp4")});
+        viewRow(0);
+        QCOMPARE(view().volume, 0.25f);
+    }
+
     void positionReadOutPauseAndSeeking() {
         add({lasting("ninety.mp4", 5400), lasting("minute.mp4", 61), lasting("blink.mp4", 0.6)});
         viewRow(0);

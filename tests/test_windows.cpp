@@ -97,6 +97,20 @@ private slots:
         QVERIFY(window.isVisible());
     }
 
+    // Letterboxed, pillarboxed, exact, and a picture with no height yet (no division by zero).
+    void pictureFillsTheScreenKeepingItsShape() {
+        const struct {
+            QSizeF screen, view;
+            QRectF picture;
+        } cases[] = {
+            {{1280, 1024}, {640, 320}, {0, 192, 1280, 640}},
+            {{1280, 1024}, {300, 400}, {256, 0, 768, 1024}},
+            {{1280, 1024}, {640, 512}, {0, 0, 1280, 1024}},
+            {{1280, 1024}, {640, 0}, {0, 0, 1280, 1024}},
+        };
+        for (const auto& c : cases) QCOMPARE(pictureRect(c.screen, c.view), c.picture);
+    }
+
     void seekButtonsTellClicksFromHolds() {
         RWButton rewind;
         FFButton forward;
