@@ -1,5 +1,4 @@
-// What the player remembers between runs: movies by their content, where they were left, which
-// were seen, the files opened last, and the database that holds it all, whatever state it is in.
+// What the player remembers between runs: where movies were left, which were seen, the files opened last.
 
 #include <QDir>
 #include <QFile>
@@ -12,12 +11,10 @@
 
 #include "app/playlist_intake.h"
 #include "app/playlist_table.h"
-#include "app/preferences_dialog.h"
 #include "app/recent_menu.h"
 #include "app/resume_keeper.h"
 #include "platform/content_key.h"
 #include "platform/history_store.h"
-#include "platform/preferences.h"
 #include "support/fake_movie_view.h"
 #include "support/log_recorder.h"
 #include "support/media.h"
@@ -132,8 +129,7 @@ private slots:
             QVERIFY2(!ContentKey::of(path), qPrintable(path));
     }
 
-    // Marks are kept across runs by the resume test; the recent list is kept here, newest first, each
-    // once, the oldest beyond twenty let go.
+    // Newest first, each once, the oldest beyond twenty let go.
     void theRecentListKeepsTheNewestAcrossRuns() {
         {
             HistoryStore store(folder());
@@ -260,8 +256,7 @@ private slots:
         viewRow(0);
         QCOMPARE(view().clock->seconds, 0.0);
 
-        // Renamed, moved or copied, it is the same movie: the mark shows once its key is read, off
-        // the interface's thread.
+        // A copy is the same movie: the mark shows once its key is read, off the interface's thread.
         QVERIFY(QDir(files_.path()).mkdir("moved"));
         const QString twin = files_.filePath("moved/twin.mp4");
         QVERIFY(QFile::copy(movie, twin));
@@ -280,7 +275,6 @@ private slots:
         view().clock->seconds = 1234;
         resume().recordNow();
 
-        // The next run reads it back.
         relaunch();
         interface().keepHistory(folder());
         QVERIFY(QFile::rename(movie, files_.filePath("renamed.mp4")));
