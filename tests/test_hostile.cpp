@@ -25,8 +25,7 @@ using test::mediaPath;
 using test::slurp;
 using test::spit;
 
-// The describer stops at its deadline and says so: a file that holds it up
-// shows in the reason, whatever the machine's speed.
+// A file that holds the describer up past its deadline shows in the reason, whatever the machine's speed.
 EntryOutcome describe(const std::string& path) {
     EntryOutcome outcome = buildEntry(path, fileOpener());
     EXPECT_EQ(outcome.skipReason.find("gave up"), std::string::npos) << path;
@@ -48,8 +47,7 @@ std::string fullBox(const char* type, std::uint32_t flags, const std::string& pa
     return box(type, u32(flags) + payload);
 }
 
-// The first (video) track of the H.264 movie, whose pictures are reordered,
-// given an edit list of a million entries after its own, which it replaces;
+// The H.264 movie's (reordered) video track given a million-entry edit list in place of its own;
 // squeezed, the whole header then goes through zlib into a 'cmov' box, as QuickTime 3 wrote them.
 std::string withMillionEdits(bool squeezed) {
     std::string mp4 = slurp(mediaPath("h264_aac_23976.mp4")), entries;
@@ -71,8 +69,7 @@ std::string withMillionEdits(bool squeezed) {
                box("cmov", box("dcom", "zlib") + box("cmvd", u32(std::uint32_t(header.size())) + packed)));
 }
 
-// The Motion JPEG movie's video tables made to claim 80 million samples of one
-// byte in its first chunk: an index of 2 GB asked for by a few changed bytes.
+// 80 million one-byte samples in the first chunk: an index of 2 GB asked for by a few changed bytes.
 std::string withClaimedSamples() {
     std::string mov = slurp(mediaPath("mjpeg_ima4_2997.mov"));
     const std::size_t trak = mov.find("trak", mov.find("moov"));
@@ -86,8 +83,7 @@ std::string withClaimedSamples() {
     return mov;
 }
 
-// Segment indexes, each pointing a little further back than the one before:
-// FFmpeg keeps what they point at in order and inserts every one.
+// Each segment index points a little further back: FFmpeg keeps them in order, inserting every one.
 std::string segmentIndexes(std::uint32_t count) {
     // Version 0, track 1, time scale, first time, offset from here, one reference.
     std::string sidx = fullBox(
@@ -124,8 +120,7 @@ std::string matroskaWith(const std::string& element) {
     return file;
 }
 
-// Entries FFmpeg files one by one, each after a look through all before it:
-// cue points by time, chapters by number, here written last to first.
+// Cue points (by time) or chapters (by number) last to first: FFmpeg looks through all before each.
 std::string matroskaInReverse(bool chapters) {
     const std::uint32_t count = 100'000;
     std::string entries;
@@ -187,8 +182,7 @@ protected:
     test::LogRecorder quiet_;
 };
 
-// The video track's sample-size table (every track's when not videoOnly)
-// made to claim a first sample of over a gigabyte, as a constant size or as its first entry.
+// The video (or every) track's first sample claims over a gigabyte, as a constant size or first entry.
 std::string withHugeSample(std::string mp4, bool videoOnly, bool constant) {
     std::size_t at = videoOnly ? mp4.find("vide", mp4.find("moov")) : 0;
     for (at = mp4.find("stsz", at); at != std::string::npos; at = mp4.find("stsz", at + 4)) {
@@ -200,15 +194,13 @@ std::string withHugeSample(std::string mp4, bool videoOnly, bool constant) {
 
 }  // namespace
 
-// A download that reserved its whole size and got no further than the start
-// reads as the start did: each demuxer stops short of the gigabytes of zeroes.
+// A download that reserved its whole size reads as its start: each demuxer stops short of the zeroes.
 TEST_F(Hostile, RealStartThenGigabytesOfZeroesIsDescribed) {
     const struct {
         const char* file;
         bool sameType;
     } cases[] = {
-        // A program stream's length comes from its last time stamp, which zeroes
-        // do not have, and a track of no length is no track to the descriptions.
+        // A program stream's length comes from its last time stamp, which zeroes lack: no track is left.
         {"mpeg2_program.mpg", false}, {"pal_ac3.vob", false}, {"pal.dv", true},
         {"elementary.mpv", true},     {"dx50_mp3.avi", true}, {"h264_aac_23976.mp4", true},
     };
@@ -226,8 +218,7 @@ TEST_F(Hostile, RealStartThenGigabytesOfZeroesIsDescribed) {
     }
 }
 
-// Each crafted file is described (with the picture size its sample description
-// gives, whatever the tables claim) or refused with its reason, in time.
+// Described (at the sample description's size, whatever the tables claim) or refused with its reason.
 TEST_F(Hostile, CraftedFilesAreDescribedOrRefused) {
     const char* const kSize = "320x240 Aspect: 1.3333";
     const struct {
@@ -259,8 +250,7 @@ TEST_F(Hostile, CraftedFilesAreDescribedOrRefused) {
     }
 }
 
-// A length of 9e12 seconds at 2 GHz: FFmpeg passes both on, and the sound's
-// time scale times its length is past what 64 bits hold.
+// 9e12 seconds at 2 GHz: FFmpeg passes both on, and their product is past what 64 bits hold.
 TEST_F(Hostile, ImpossibleLengthAndSampleRateStayInRange) {
     std::string mkv = slurp(mediaPath("clip.mkv"));
     const auto setDouble = [&mkv](const std::string& element, double value) {
@@ -284,10 +274,8 @@ TEST_F(Hostile, ImpossibleLengthAndSampleRateStayInRange) {
     EXPECT_TRUE(describe(file).entry);
 }
 
-// An interrupted download keeps an AVI's headers but not the index at its end;
-// a sample-size table can claim more than FFmpeg builds an index for. The
-// stream headers and the packets still say what the movie is, as the whole
-// file does. Absurd header fields still leave the codec showing.
+// An AVI without its end index, or sample sizes past what FFmpeg indexes: the streams still tell the
+// movie as the whole file does. Absurd header fields still leave the codec showing.
 TEST_F(Hostile, DamagedCopiesOfRealMoviesAreDescribedFromTheirStreams) {
     const auto cutShort = [](std::string& bytes) { bytes.resize(bytes.size() - 12000); };
     const auto huge = [](bool videoOnly, bool constant) {
@@ -344,9 +332,7 @@ TEST_F(Hostile, DamagedCopiesOfRealMoviesAreDescribedFromTheirStreams) {
     }
 }
 
-// The start of a DVD file followed by a whole MP4: the MPEG demuxer finds
-// start codes in the MP4's bytes and makes streams of them, none with whole
-// headers. Such a file is skipped, under either MPEG extension.
+// An MPEG start, then a whole MP4 in which the demuxer finds start codes but no whole stream headers.
 TEST_F(Hostile, MpegWithNoWholeStreamIsSkipped) {
     const std::string vob = slurp(mediaPath("pal_ac3.vob")).substr(0, 188);
     const std::string program = slurp(mediaPath("mpeg2_program.mpg")).substr(0, 188);

@@ -94,11 +94,8 @@ private slots:
             bool offered;
             int added;
         } cases[] = {
-            {{mov}, true, 1},
-            {{txt, mov}, false, 0},
-            {{bin}, true, 0},
-            {{mov, txt}, true, 1},
-            {{"https://example.org/a.mov"}, false, 0},
+            {{txt, mov}, false, 0}, {{bin}, true, 0},
+            {{mov, txt}, true, 1},  {{"https://example.org/a.mov"}, false, 0},
             {{}, false, 0},
         };
         for (const auto& d : cases) {

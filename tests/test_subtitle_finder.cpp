@@ -135,14 +135,10 @@ TEST(SubtitleFinder, NamesTheLanguageAndLabelFromTheName) {
 
 TEST(SubtitleFinder, LeavesOutWhatCannotBeASubtitleAndSaysSo) {
     Folder folder;
-    folder.add("movie.garbage.srt", std::string("\x7f"
-                                                "ELF\0\0\1\2garbage",
-                                                15));
+    folder.add("movie.garbage.srt", std::string("\x7f\x45LF\0\0\1\2garbage", 15));
     folder.add("movie.big.srt", std::string(std::size_t(kLargestSubtitleBytes) + 1, 'x'));
     folder.add("movie.en.srt");
-    folder.add("movie.utf16.srt", std::string("\xff\xfe"
-                                              "1\0\n\0",
-                                              6));
+    folder.add("movie.utf16.srt", std::string("\xff\xfe\x31\0\n\0", 6));
     test::LogRecorder log;
     EXPECT_EQ(folder.found(), (Names{"movie.en.srt", "movie.utf16.srt"}));
     EXPECT_EQ(log.count("movie.big.srt left out: too large"), 1);

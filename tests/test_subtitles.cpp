@@ -208,15 +208,14 @@ private slots:
         c().trackMenus().setPreferences(chosen);
         QCOMPARE(TrackPreferences::load(), chosen);
         QCOMPARE(QSettings(QString::fromStdString(ini), QSettings::IniFormat).value("VolumeLevel"), "0.3");
+        const std::string typed = "[General]\nAudioLanguages=fr de\nSubtitlesInBands=1\nShowSubtitles=";
         for (const char* show : {"ALWAYS", "sometimes"}) {  // in any case; not understood, the default
-            test::spit(
-                ini,
-                std::string("[General]\nAudioLanguages=fr de\nSubtitlesInBands=1\nShowSubtitles=") + show);
-            const TrackPreferences typed = TrackPreferences::load();
-            QCOMPARE(typed.languages.audio, (std::vector<std::string>{"fr", "de"}));
-            QCOMPARE(typed.languages.show,
+            test::spit(ini, typed + show);
+            const TrackPreferences read = TrackPreferences::load();
+            QCOMPARE(read.languages.audio, (std::vector<std::string>{"fr", "de"}));
+            QCOMPARE(read.languages.show,
                      show[0] == 'A' ? ShowSubtitles::Always : ShowSubtitles::WhenForeign);
-            QVERIFY(typed.subtitlesInBands);
+            QVERIFY(read.subtitlesInBands);
         }
     }
 };

@@ -42,7 +42,6 @@ TEST(TrackChoice, ByPreferencesAndCarriedChoices) {
         std::optional<long> audio, subtitle;
     } cases[] = {
         {"the first preferred language that is there", film, japaneseFirst, {}, 2, 0},
-        {"understood audio: no subtitles", film, englishOnly, {}, 1, 0},
         {"foreign audio: subtitles in the first preferred language", film, german, {}, 1, 2},
         {"always", film, englishAlways, {}, 1, 1},
         {"never", film, {{"de"}, {"en"}, Never}, {}, 1, 0},

@@ -15,13 +15,9 @@
 
 using namespace reel;
 
-class TransportTest : public test::InterfaceTest {
+class TransportTest : public test::FakeViewTest {
     Q_OBJECT
-public:
-    TransportTest() : InterfaceTest([] { return std::make_unique<fake::MovieView>(); }) {}
 
-private:
-    fake::MovieView& view() { return *static_cast<fake::MovieView*>(c().view()); }
     // Each viewing sets one movie on the view.
     int loads() { return c().view() ? int(view().loaded.size()) : 0; }
     QString lasting(const QString& name, double seconds) {
@@ -29,11 +25,27 @@ private:
                            "-c:v", "mpeg4"});
     }
     QString readOut() { return ui().cTimeField->text(); }
-    float slider() { return AppController::floatValue(ui().timeSlider); }
 
 private slots:
-    void theEndAdvancesFromTheSelectionUntilTheLastEntry() {
+    // Next, Previous, View and the button with nothing selected, or nothing to play; then the end
+    // advances from the selection until the last entry.
+    void theTransportWithNothingChosenAndTheEndsAdvance() {
+        for (FastCommand command : {FastCommand::Forward, FastCommand::Play, FastCommand::Next})
+            post(command);
+        c().viewItem();
+        ImageButton* button = ui().mainButton;
+        button->click();  // nothing opens, and the next tick puts the button right
+        c().checkTime();
+        QCOMPARE(button->image().cacheKey(), c().icons().play.cacheKey());
+        QCOMPARE(loads(), 0);
+
         add({copy("a.mp4"), copy("b.avi", "dx50_mp3.avi"), copy("c.mov", "mjpeg_ima4_2997.mov")});
+        post(FastCommand::Previous);
+        QCOMPARE(loads(), 0);
+        post(FastCommand::Next);  // the first entry
+        QCOMPARE(c().selectedRow(), 0);
+        QCOMPARE(loads(), 1);
+        QVERIFY(view().playing);
         viewRow(2);
         QCOMPARE(ui().viewerWindow->windowTitle(), QString("c.mov"));
         QCOMPARE(ui().viewerWindow->size(), QSize(320, 240));
@@ -49,16 +61,16 @@ private slots:
         fake::playToEnd(replaced);
         QCoreApplication::processEvents();
         QCOMPARE(c().selectedRow(), 0);
-        QCOMPARE(loads(), 4);
+        QCOMPARE(loads(), 5);
         // The user picks another row while the movie plays: the end follows the selection.
         c().selectRow(1);
         fake::playToEnd(view().clock);
-        QTRY_COMPARE(loads(), 5);
+        QTRY_COMPARE(loads(), 6);
         QCOMPARE(c().selectedRow(), 2);
         viewRow(1);
         ui().tableView->clearSelection();  // no row: the first follows
         fake::playToEnd(view().clock);
-        QTRY_COMPARE(loads(), 7);
+        QTRY_COMPARE(loads(), 8);
         QCOMPARE(c().selectedRow(), 0);
         QCOMPARE(c().view(), session);  // one view serves the whole session
         // Everything removed while playing: the viewer closes and nothing plays.
@@ -68,30 +80,9 @@ private slots:
         }
         fake::playToEnd(view().clock);
         QTRY_VERIFY(!ui().viewerWindow->isVisible());
-        QCOMPARE(loads(), 7);
+        QCOMPARE(loads(), 8);
     }
 
-    // Next, Previous, View and the button with nothing selected, or nothing to play.
-    void theTransportWithNothingChosen() {
-        for (FastCommand command : {FastCommand::Forward, FastCommand::Play, FastCommand::Next})
-            post(command);
-        c().viewItem();
-        ImageButton* button = ui().mainButton;
-        button->click();  // nothing opens, and the next tick puts the button right
-        c().checkTime();
-        QCOMPARE(button->image().cacheKey(), c().icons().play.cacheKey());
-        QCOMPARE(loads(), 0);
-
-        add({copy("a.mp4"), copy("b.avi", "dx50_mp3.avi")});
-        post(FastCommand::Previous);
-        QCOMPARE(loads(), 0);
-        post(FastCommand::Next);  // the first entry
-        QCOMPARE(c().selectedRow(), 0);
-        QCOMPARE(loads(), 1);
-        QVERIFY(view().playing);
-    }
-
-    // Pausing shows at once where it stopped (it once lagged a second behind).
     void theVolumeIsKeptForTheNextLaunchAndItsFirstMovie() {
         const auto volume = [this] { return AppController::floatValue(ui().volumeSlider); };
         c().applicationDidFinishLaunching();
@@ -105,6 +96,7 @@ private slots:
         QCOMPARE(view().volume, 0.25f);
     }
 
+    // Pausing shows at once where it stopped (it once lagged a second behind).
     void positionReadOutPauseAndSeeking() {
         add({lasting("ninety.mp4", 5400), lasting("minute.mp4", 61), lasting("blink.mp4", 0.6)});
         viewRow(0);
@@ -126,7 +118,7 @@ private slots:
         viewRow(2);
         view().clock->seconds = 0.4;
         c().checkTime();
-        QCOMPARE(slider(), 0.0f);
+        QCOMPARE(AppController::floatValue(ui().timeSlider), 0.0f);
         AppController::setFloatValue(ui().timeSlider, 0.7f);
         QCOMPARE(view().clock->seconds, 0.0);
     }
