@@ -68,9 +68,10 @@ Run drop(reel::AppController& controller, const QStringList& files) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    // Arguments first: wrong ones get their usage line even where no display is open.
     const QStringList files = reel::bench::tenThousandCopies(argc, argv, "intake");
     if (files.isEmpty()) return 2;
+    QApplication app(argc, argv);
 
     reel::Interface ui;
     ui.playlistWindow().show();

@@ -51,9 +51,10 @@ void waitForIntake(reel::AppController& controller) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    // Arguments first: wrong ones get their usage line even where no display is open.
     const QStringList files = reel::bench::tenThousandCopies(argc, argv, "playlist_session");
     if (files.isEmpty()) return 2;
+    QApplication app(argc, argv);
     const QDir dir(QString::fromLocal8Bit(argv[2]));
 
     reel::Interface ui;
