@@ -1,5 +1,4 @@
-// The desktop's media controls (MPRIS) against the real player, from a QtDBus client on a private
-// session bus, with mpv playing to no picture and no sound (playerctl's view is test_accessibility's).
+// The desktop's media controls (MPRIS) from a QtDBus client on a private bus; mpv plays to null.
 
 #include <QLabel>
 #include <QMainWindow>
@@ -23,7 +22,6 @@ namespace {
 
 const QString kName = QStringLiteral("org.mpris.MediaPlayer2.reel");
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
-const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 constexpr qint64 kSecond = 1000000;
@@ -113,7 +111,7 @@ private slots:
         applet_ = std::make_unique<Applet>();
     }
 
-    void withNothingLoadedRequestsAreHarmlessAndASecondPlayerIsAnInstance() {
+    void withNothingLoadedRequestsAreHarmlessASecondPlayerIsAnInstanceAndTheVolumeGoesBothWays() {
         QCOMPARE(applet_->get("CanPlay").toBool(), false);
         for (const char* method : {"Play", "Pause", "PlayPause", "Stop", "Next", "Previous"})
             QCOMPARE(applet_->player(method).type(), QDBusMessage::ReplyMessage);
@@ -121,7 +119,7 @@ private slots:
         QCOMPARE(applet_->status(), QString("Stopped"));
         QCOMPARE(applet_->position(), qint64(0));
         ui().mainWindow->hide();
-        applet_->call(kRoot, "Raise");
+        applet_->call("org.mpris.MediaPlayer2", "Raise");
         QTRY_VERIFY(ui().mainWindow->isVisible());
 
         // A second service beside this one, on a connection of its own as another player's would be.
@@ -131,24 +129,39 @@ private slots:
             QVERIFY(second.registerOn(other));
             QCOMPARE(second.busName(),
                      kName + QString(".instance%1").arg(QCoreApplication::applicationPid()));
-            QVERIFY(other.interface()->isServiceRegistered(second.busName()));
         }
         QDBusConnection::disconnectFromBus("other");
         QCOMPARE(interface().desktopControls().service().busName(), kName);
+
+        QSlider* slider = ui().volumeSlider;
+        slider->setValue(400);
+        QTRY_COMPARE(applet_->get("Volume").toDouble(), 0.4);
+        QTRY_VERIFY(applet_->told("Volume", 0.4));
+        const struct {
+            const char* what;
+            double sent;
+            int slider;
+        } cases[] = {
+            {"too loud", 7.0, 1000},
+            {"not a number", std::numeric_limits<double>::quiet_NaN(), 1000},
+            {"back within", 0.6, 600},
+        };
+        for (const auto& k : cases) {
+            applet_->call(kProperties, "Set", {kPlayer, "Volume", QVariant::fromValue(QDBusVariant(k.sent))});
+            QVERIFY2(slider->value() == k.slider, k.what);
+        }
     }
 
     void playPauseActsAsTheButtonDoesAndTheKeyboardReachesTheButtons() {
         add(clips_);
-        // With nothing selected the playlist plays from its start.
-        QCOMPARE(applet_->player("PlayPause").type(), QDBusMessage::ReplyMessage);
+        applet_->player("PlayPause");  // with nothing selected, from the playlist's start
         QTRY_COMPARE(applet_->status(), QString("Playing"));
         QCOMPARE(c().selectedRow(), 0);
         QVERIFY(applet_->told("PlaybackStatus", "Playing"));
 
         applet_->player("PlayPause");
         QTRY_COMPARE(applet_->status(), QString("Paused"));
-        // The button itself is heard on the bus the same way.
-        ui().mainButton->click();
+        ui().mainButton->click();  // heard on the bus the same way
         QTRY_COMPARE(applet_->status(), QString("Playing"));
 
         // The keyboard reaches the controller's buttons.
@@ -156,23 +169,19 @@ private slots:
         controls->fadeIn();
         QTRY_VERIFY(controls->isVisible());
         controls->activateWindow();
-        auto* rw = controls->findChild<QPushButton*>("rwButton");
         auto* ff = controls->findChild<QPushButton*>("ffButton");
-        QVERIFY(rw && ff);
-        rw->setFocus(Qt::TabFocusReason);
-        QTRY_VERIFY(rw->hasFocus());
-        // Tab goes through the transport in order.
-        for (const char* name :
-             {"mainButton", "ffButton", "timeSlider", "listButton", "volumeSlider", "rwButton"}) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QTRY_COMPARE(QApplication::focusWidget()->objectName(), QString(name));
-        }
-        // Space or Return presses the focused seek button as a click would.
+        QVERIFY(ff);
+        // Space or Return presses the focused seek button as a click would; Tab goes round in order.
         ff->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(ff->hasFocus());
         QTest::keyClick(ff, Qt::Key_Space);
         QTRY_COMPARE(c().selectedRow(), 1);
-        rw->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(rw, Qt::Key_Return);
+        for (const char* name :
+             {"timeSlider", "listButton", "volumeSlider", "rwButton", "mainButton", "ffButton"}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QTRY_COMPARE(QApplication::focusWidget()->objectName(), QString(name));
+            if (QString(name) == "rwButton") QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }
         QTRY_COMPARE(c().selectedRow(), 0);
 
         // Stop fades the viewer out.
@@ -186,8 +195,7 @@ private slots:
         view(0);
         const QVariantMap meta = applet_->metadata();
         QCOMPARE(meta.value("xesam:url").toString(), QUrl::fromLocalFile(clips_[0]).toString());
-        const qint64 length = meta.value("mpris:length").toLongLong();
-        QVERIFY2(near(length, 8 * kSecond), qPrintable(QString::number(length)));
+        QVERIFY(near(meta.value("mpris:length").toLongLong(), 8 * kSecond));
         const struct {
             const char* method;
             int row;
@@ -214,7 +222,6 @@ private slots:
         QVERIFY(applet_->told("CanGoNext", false));
         QVERIFY(applet_->told("Metadata"));
 
-        const QString track = applet_->trackId();
         const QString notes = files_.filePath("notes.txt");
         test::spit(notes.toStdString(), "not a movie");
         // Not a file URL, no such file, and a file that is not a movie.
@@ -224,14 +231,11 @@ private slots:
             const QDBusMessage reply = applet_->player("OpenUri", {uri});
             QVERIFY2(reply.type() == QDBusMessage::ErrorMessage || uri.endsWith(".txt"), qPrintable(uri));
         }
-        applet_->get("CanSeek");
         QCOMPARE(c().objects().size(), std::size_t(3));
         QCOMPARE(c().selectedRow(), 1);
-        QCOMPARE(applet_->trackId(), track);
+        QCOMPARE(applet_->trackId(), ids.last());
 
-        const QString extra = copy("extra.mp4");
-        QCOMPARE(applet_->player("OpenUri", {QUrl::fromLocalFile(extra).toString()}).type(),
-                 QDBusMessage::ReplyMessage);
+        applet_->player("OpenUri", {QUrl::fromLocalFile(copy("extra.mp4")).toString()});
         QTRY_COMPARE(c().objects().size(), std::size_t(4));
         QTRY_COMPARE(title(), QString("extra"));
         QCOMPARE(c().selectedRow(), 3);
@@ -300,27 +304,6 @@ private slots:
         applet_->player("Seek", {kHuge});
         QTRY_COMPARE_WITH_TIMEOUT(applet_->status(), QString("Stopped"), 15000);
         QCOMPARE(c().selectedRow(), 2);
-    }
-
-    void volumeGoesBothWays() {
-        QSlider* slider = ui().volumeSlider;
-        slider->setValue(400);
-        QTRY_COMPARE(applet_->get("Volume").toDouble(), 0.4);
-        QTRY_VERIFY(applet_->told("Volume", 0.4));
-        const struct {
-            const char* what;
-            double sent;
-            int slider;
-        } cases[] = {
-            {"too loud", 7.0, 1000},
-            {"not a number", std::numeric_limits<double>::quiet_NaN(), 1000},
-            {"back within", 0.6, 600},
-        };
-        for (const auto& k : cases) {
-            applet_->call(kProperties, "Set", {kPlayer, "Volume", QVariant::fromValue(QDBusVariant(k.sent))});
-            QVERIFY2(slider->value() == k.slider, k.what);
-        }
-        QCOMPARE(applet_->get("Volume").toDouble(), 0.6);
     }
 };
 

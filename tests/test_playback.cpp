@@ -102,8 +102,7 @@ private slots:
         }
     }
 
-    // Asked to start part-way, mpv plays on from there; the next movie starts at its beginning.
-    // Mistyped options are said in the log, and the rest still apply.
+    // Part-way, then the next movie from its start; mistyped options are logged, the rest still apply.
     void aMovieStartsWhereItIsAsked() {
         qputenv("REEL_MPV_OPTIONS", "novalue,no-such-option=1,=orphan, vo=null ,ao=null");
         const auto restore = qScopeGuard([] { qputenv("REEL_MPV_OPTIONS", "vo=null,ao=null"); });

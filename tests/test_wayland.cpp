@@ -1,5 +1,4 @@
-// The player on a headless weston that test_wayland.sh starts: through XWayland when the session
-// has an X server, on Wayland itself when it has none.
+// The player on the headless weston test_wayland.sh starts: through XWayland if it has an X server.
 
 #include <QApplication>
 #include <QMainWindow>
