@@ -246,6 +246,7 @@ void MpvMovieView::paintPicture() {
     mpv_render_context_render(render_, params);
     gl_->swapBuffers(picture_);
     mpv_render_context_report_swap(render_);
+    ++drawCount_;
     drewNewFrame_ = drewNewFrame_ || newFrame;
     if (firstFrameWanted_ && restarted_) {
         firstFrameWanted_ = restarted_ = false;

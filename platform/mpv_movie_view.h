@@ -45,6 +45,8 @@ public:
     void setTracksChanged(std::function<void()> changed) override;
 
     MpvPlayer& player() { return *player_; }
+    // Pictures drawn so far: one for each frame is what playing should cost.
+    long drawCount() const { return drawCount_; }
 
     // mpv asked for the picture's attention; main thread only.
     void renderRequested();
@@ -83,6 +85,7 @@ private:
     bool firstFrameWanted_ = false;
     bool restarted_ = false;
     bool drewNewFrame_ = false;  // since the movie was set
+    long drawCount_ = 0;
     bool pictureFailed_ = false;
     std::function<void()> tracksChanged_;  // no OpenGL here: the movie plays without its picture
 };
