@@ -52,8 +52,7 @@ private slots:
         write("broken.mp4", "not a movie at all");
         write("given.m3u8",
               "#EXTM3U\n#EXTINF:99,Gone Movie\ngone.mp4\nhttp://example.org/s.mp4\nbroken.mp4\n");
-        c().addFiles({a, path("given.m3u8"), b});
-        c().intake().finish();
+        add({a, path("given.m3u8"), b});
         QCOMPARE(names(),
                  (QStringList{a, path("gone.mp4"), "http://example.org/s.mp4", path("broken.mp4"), b}));
         QStringList why = problems();
@@ -63,9 +62,8 @@ private slots:
 
         QVERIFY(c().savePlaylistFile(path("all.m3u8")));
         QCOMPARE(test::slurp(path("all.m3u8").toStdString()),
-                 "#EXTM3U\n#EXTINF:2,a\na.mp4\n#EXTINF:99,Gone Movie\ngone.mp4\n"
-                 "#EXTINF:-1,s\nhttp://example.org/s.mp4\n#EXTINF:-1,broken\nbroken.mp4\n#EXTINF:2,b\nsub/"
-                 "b.avi\n");
+                 "#EXTM3U\n#EXTINF:2,a\na.mp4\n#EXTINF:99,Gone Movie\ngone.mp4\n#EXTINF:-1,s\n"
+                 "http://example.org/s.mp4\n#EXTINF:-1,broken\nbroken.mp4\n#EXTINF:2,b\nsub/b.avi\n");
 
         // The whole folder moves: the playlist finds its movies in the new place.
         QTemporaryDir elsewhere;
@@ -111,8 +109,7 @@ private slots:
         lines += QByteArray(10000, 'x') + ".mp4\r\na.mp4\r\n";
         write("hostile.m3u8", lines);
         test::LogRecorder log;
-        c().addFiles({path("garbage.m3u"), path("hostile.m3u8")});
-        c().intake().finish();
+        add({path("garbage.m3u"), path("hostile.m3u8")});
         QCOMPARE(c().objects().size(), 2002u);
         QCOMPARE(c().objects()[0].title, std::string("t\u00e9l\u00e9"));
         QCOMPARE(c().objects()[2000].problem, std::string("name too long"));

@@ -8,7 +8,6 @@
 #include <QtTest>
 #include <thread>
 
-#include "app/playlist_intake.h"
 #include "app/preferences_dialog.h"
 #include "app/session_keeper.h"
 #include "platform/preferences.h"
@@ -32,19 +31,14 @@ QStringList locations(const std::vector<PlaylistLine>& lines) {
 
 }  // namespace
 
-class SessionTest : public test::FakeViewTest {
+class SessionTest : public test::KeptStateTest {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> state_;
     QString folder() const { return state_->filePath("reel"); }  // made by the first write
     std::optional<SessionSnapshot> onDisk() {
         const auto bytes = platform::StateFile::read(folder() + "/session.json");
         return bytes ? decodeSession(*bytes, nullptr) : std::nullopt;
-    }
-    void writeLast(const SessionSnapshot& last) {
-        QVERIFY(
-            platform::StateFile::writeAtomically(folder() + "/session.json", encodeSession(last), nullptr));
     }
     // Waits until what the keeper holds now is on disk.
     void settle(SessionKeeper& keeper) {
@@ -60,18 +54,12 @@ private:
     }
 
 private slots:
-    void init() {
-        state_ = std::make_unique<QTemporaryDir>();
-        relaunch();
-    }
-
     void aCleanEndStartsEmptyAndACrashIsOffered() {
         const QString movie = copy("a.mp4");
         {
             SessionKeeper keeper(c(), folder());
             keeper.start(false, kNothingToOffer);
-            c().addFiles({movie, movie});
-            c().intake().finish();
+            add({movie, movie});
             c().selectRow(1);
             settle(keeper);
             const auto running = onDisk();
@@ -143,7 +131,8 @@ private slots:
         };
         for (const auto& test : cases) {
             relaunch();
-            writeLast(test.last);
+            QVERIFY(platform::StateFile::writeAtomically(folder() + "/session.json", encodeSession(test.last),
+                                                         nullptr));
             SessionKeeper keeper(c(), folder());
             start(keeper, PlayerPreferences::load().restorePlaylist, kNothingToOffer, 1);
             QCOMPARE(c().selectedRow(), test.last.selected);

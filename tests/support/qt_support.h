@@ -77,4 +77,18 @@ protected:
     fake::MovieView& view() { return *static_cast<fake::MovieView*>(c().view()); }
 };
 
+// The fake-view fixture with an empty folder, new for each test function, for what the player keeps.
+class KeptStateTest : public FakeViewTest {
+    Q_OBJECT
+
+protected:
+    std::unique_ptr<QTemporaryDir> state_;
+
+private slots:
+    void init() {
+        state_ = std::make_unique<QTemporaryDir>();
+        relaunch();
+    }
+};
+
 }  // namespace reel::test
