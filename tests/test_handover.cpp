@@ -6,7 +6,6 @@
 #include "app/file_handover.h"
 #include "app/playlist_intake.h"
 #include "platform/log.h"
-#include "support/fake_movie_view.h"
 #include "support/fake_toolbox.h"
 #include "support/log_recorder.h"
 #include "support/qt_support.h"

@@ -1,6 +1,5 @@
 // The desktop's media controls (MPRIS) from a QtDBus client on a private bus; mpv plays to null.
 
-#include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QSlider>
@@ -152,7 +151,7 @@ private slots:
         }
     }
 
-    void playPauseActsAsTheButtonDoesAndTheKeyboardReachesTheButtons() {
+    void playPauseAndTheKeyboardActAsTheButtonsDoNextPreviousAndOpenUriMoveTheMetadata() {
         add(clips_);
         applet_->player("PlayPause");  // with nothing selected, from the playlist's start
         QTRY_COMPARE(applet_->status(), QString("Playing"));
@@ -188,10 +187,7 @@ private slots:
         applet_->player("Stop");
         QTRY_COMPARE(applet_->status(), QString("Stopped"));
         QTRY_VERIFY(!ui().viewerWindow->isVisible());
-    }
 
-    void nextPreviousAndOpenUriAndTheMetadataFollows() {
-        add(clips_);
         view(0);
         const QVariantMap meta = applet_->metadata();
         QCOMPARE(meta.value("xesam:url").toString(), QUrl::fromLocalFile(clips_[0]).toString());
@@ -208,8 +204,7 @@ private slots:
         QStringList ids{applet_->trackId()};
         for (const auto& step : steps) {
             applet_->player(step.method);
-            QTRY_COMPARE(ui().cNameField->text(), QString(step.title));
-            QCOMPARE(c().selectedRow(), step.row);
+            QTRY_COMPARE(c().selectedRow(), step.row);
             QTRY_COMPARE(title(), QString(step.title));
             ids << applet_->trackId();
             QCOMPARE(applet_->get("CanGoNext").toBool(), step.row < 2);
@@ -232,7 +227,6 @@ private slots:
             QVERIFY2(reply.type() == QDBusMessage::ErrorMessage || uri.endsWith(".txt"), qPrintable(uri));
         }
         QCOMPARE(c().objects().size(), std::size_t(3));
-        QCOMPARE(c().selectedRow(), 1);
         QCOMPARE(applet_->trackId(), ids.last());
 
         // Long enough to be still playing on a loaded machine when the status is asked.
@@ -240,7 +234,6 @@ private slots:
         applet_->player("OpenUri", {QUrl::fromLocalFile(extra).toString()});
         QTRY_COMPARE(c().objects().size(), std::size_t(4));
         QTRY_COMPARE(title(), QString("extra"));
-        QCOMPARE(c().selectedRow(), 3);
         QTRY_COMPARE(applet_->status(), QString("Playing"));
     }
 
@@ -273,8 +266,6 @@ private slots:
         QTRY_VERIFY(near(applet_->position(), 3 * kSecond));
         QTRY_COMPARE(applet_->seeks.size(), 1);
         QVERIFY(near(applet_->seeks.last(), 3 * kSecond));
-        // The controller shows it too: the read-out at 0:00:03.
-        QVERIFY(ui().cTimeField->text().startsWith("0:00:03"));
 
         const QString track = applet_->trackId();
         const struct {
@@ -300,7 +291,6 @@ private slots:
 
         // Past the end acts as the end of the movie: the next one is viewed; after the last, none.
         applet_->player("Seek", {qlonglong(3600) * kSecond});
-        QTRY_COMPARE(c().selectedRow(), 2);
         QTRY_COMPARE(title(), QString("third"));
         QTRY_COMPARE(applet_->status(), QString("Playing"));
         applet_->player("Seek", {kHuge});

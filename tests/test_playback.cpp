@@ -1,8 +1,6 @@
 // Real playback through libmpv, with no sound, and no picture unless the test looks at it.
 
-#include <QFile>
 #include <QLabel>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QtTest>
 #include <cstdio>
@@ -73,7 +71,6 @@ private slots:
         // On from there by itself, past the broken file and the vanished one, to the end.
         QTRY_COMPARE_WITH_TIMEOUT(ui().cNameField->text(), QString("after"), 15000);
         QTRY_VERIFY_WITH_TIMEOUT(!ui().viewerWindow->isVisible(), 8000);
-        QCOMPARE(c().selectedRow(), 3);
     }
 
     // Muted at 3x both ways, normal on play; mpv cannot play AC-3 in a VOB backwards: it steps.
@@ -117,7 +114,6 @@ private slots:
         QVERIFY(qAbs(player().position() - 17.5) < 0.01);  // before mpv has said anything
         QTRY_VERIFY_WITH_TIMEOUT(property(mpv::kTimePos).toDouble() > 17.5, 5000);
         QVERIFY(property(mpv::kTimePos).toDouble() < 25);
-        QVERIFY(ui().cTimeField->text().startsWith("0:00:17/"));
         viewRow(1);
         QTRY_VERIFY_WITH_TIMEOUT(player().position() > 0.2, 5000);
         QVERIFY(player().position() < 5);
