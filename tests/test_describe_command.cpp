@@ -77,7 +77,6 @@ TEST(DescribeCommand, TracksOnlyWhenAskedAndWithTheFilesBesideTheMovie) {
     const Result plain = runReel({"--describe", movie});
     ASSERT_EQ(plain.status, 0) << plain.err;
     EXPECT_EQ(plain.err, "") << "all good is quiet";
-    EXPECT_EQ(countLines(plain.out), 1);
 
     const Result tracks = runReel({"--describe", "--tracks", movie});
     ASSERT_EQ(tracks.status, 0) << tracks.err;
@@ -100,7 +99,6 @@ TEST(DescribeCommand, TimingLinesWriteNamesAsTheRecordsDo) {
     std::remove(odd.c_str());
     EXPECT_EQ(run.status, 1);
     const std::string escaped = "\"" + testing::TempDir() + "odd\\udcff\\u000aname \\u001b[31m.mp4\"";
-    EXPECT_EQ(countLines(run.out), 1) << run.out;
     EXPECT_NE(run.out.find(escaped), std::string::npos) << run.out;
     // Each name whole on its line; the figures left out.
     std::string err = run.err;

@@ -49,6 +49,8 @@ TEST(Description, RateCodecsAndSoundOfOddLayouts) {
     using Query = std::string (CLMovie::*)() const;
     const Query rate = &CLMovie::getNewFps, video = &CLMovie::videoInfoOther, mpeg = &CLMovie::videoInfoMPG,
                 sound = &CLMovie::audioType, mpegSound = &CLMovie::audioTypeMPG;
+    const auto svq3 = [](std::int64_t bytes) { return fake::video({.code = "SVQ3", .bytes = bytes}); };
+    const auto div3 = [](std::int64_t bytes) { return fake::video({.code = "DIV3", .bytes = bytes}); };
     const struct {
         std::vector<TrackRecord> tracks;
         Query query;
@@ -58,15 +60,9 @@ TEST(Description, RateCodecsAndSoundOfOddLayouts) {
         {{fake::video({.samples = 100, .mediaDuration = 0})}, rate, "0"},
         {{fake::video({.samples = 0, .mediaDuration = 6000})}, rate, "0"},
         {{fake::mpeg({.hasRate = false})}, rate, "0"},
-        {{fake::video({.code = "SVQ3"}), fake::video({.code = "DIV3", .bytes = 2000})}, video, "DIVX-3"},
-        {{fake::video({.code = "SVQ3", .bytes = 2000}), fake::video({.code = "DIV3", .bytes = 2000})},
-         video,
-         "Sorenson 3"},
-        // Sizes past 32 bits still compare as sizes.
-        {{fake::video({.code = "SVQ3", .bytes = 5'000'000'000}),
-          fake::video({.code = "DIV3", .bytes = 3'000'000'000})},
-         video,
-         "Sorenson 3"},
+        {{svq3(1000), div3(2000)}, video, "DIVX-3"},
+        {{svq3(2000), div3(2000)}, video, "Sorenson 3"},
+        {{svq3(5'000'000'000), div3(3'000'000'000)}, video, "Sorenson 3"},  // sizes past 32 bits
         {{fake::video({.code = "SVQ3", .enabled = false}), fake::mpeg({.code = "m1s "})}, video, "MPEG-1"},
         {{fake::video({.code = "SVQ3", .enabled = false})}, video, "none"},
         {{fake::video({.code = "SVQ3", .bytes = 0})}, video, "none"},

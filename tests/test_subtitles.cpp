@@ -8,14 +8,11 @@
 #include <QUrl>
 #include <QtTest>
 
-#include "app/app_controller.h"
 #include "app/preferences_dialog.h"
 #include "app/track_menus.h"
-#include "platform/log.h"
 #include "platform/mpv_movie_view.h"
 #include "platform/mpv_names.h"
 #include "platform/mpv_player.h"
-#include "support/log_recorder.h"
 #include "support/media.h"
 #include "support/qt_support.h"
 #include "ui/full_screen_window.h"
@@ -62,9 +59,8 @@ class SubtitlesTest : public test::InterfaceTest {
                                 "-map 3:s -c:v mpeg4 -c:a aac -ac 2 -c:s mov_text "
                                 "-metadata:s:a:0 language=%3 -metadata:s:a:1 language=%4 "
                                 "-metadata:s:a:1 handler_name=Commentary -metadata:s:s:0 language=eng")
-                            .arg(path(inside))
-                            .arg(seconds)
-                            .arg(japaneseFirst ? "jpn" : "eng", japaneseFirst ? "eng" : "jpn")
+                            .arg(path(inside), QString::number(seconds), japaneseFirst ? "jpn" : "eng",
+                                 japaneseFirst ? "eng" : "jpn")
                             .split(' '));
         return path(name);
     }
@@ -147,8 +143,6 @@ private slots:
     // A change of track neither restarts nor moves the movie; the next episode keeps its languages
     // and plays on past the subtitle files beside it that are broken.
     void choicesHoldInPlaceAndCarryOn() {
-        platform::setLogEnabled(true);
-        test::LogRecorder log;
         const QString one = movie("Series/ep1.mp4", 8), two = movie("Series/ep2.mp4", 8, true);
         write("Series/ep1.fr.srt", srt("Bonjour"));
         QByteArray garbage(64 * 1024, '\0');
@@ -181,17 +175,14 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(ui().cNameField->text(), QString("ep2"), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(player().propertyText(mpv::kPath) == two.toStdString(), 8000);
         waitForTracks(3);
-        QCOMPARE(id(kAudio, "jpn"), 1L);
-        QTRY_COMPARE(selected(kAudio), 1L);
+        QTRY_COMPARE(selected(kAudio), id(kAudio, "jpn"));  // the language carried on, not the number
         QTRY_COMPARE(selected(kSubtitle), id(kSubtitle, "eng"));
-        QVERIFY(log.count("ep2.garbage.srt left out: not text"));
         c().trackMenus().cycle(kSubtitle);  // on to what mpv could make of the broken files
         c().trackMenus().cycle(kSubtitle);
         const double at = player().position();
         QTRY_VERIFY_WITH_TIMEOUT(player().position() > at + 0.5, 5000);
         QVERIFY(!c().trackMenus().addSubtitleFile(path("Series/ep2.garbage.srt")));
         QVERIFY(!c().trackMenus().addSubtitleFile(path("Series/missing.srt")));
-        platform::setLogEnabled(false);
     }
 
     // Kept beside the volume; what is not understood reads as the default.

@@ -3,12 +3,10 @@
 #include <QtTest>
 
 #include "platform/window_levels.h"
-#include "support/fake_movie_view.h"
 #include "support/log_recorder.h"
 #include "support/qt_support.h"
 #include "transport/controller_window.h"
 #include "transport/fade_window.h"
-#include "transport/fader.h"
 #include "ui/full_screen_window.h"
 #include "ui/seek_buttons.h"
 
