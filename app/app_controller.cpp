@@ -44,6 +44,11 @@ namespace reel {
 
 namespace {
 
+// A time in the movie's own units, in seconds; a movie without a time scale gives 0.
+double inSeconds(toolbox::Movie movie, toolbox::TimeValue value) {
+    return double(value) / double(std::max(1, toolbox::GetMovieTimeScale(movie)));
+}
+
 // A picture with no size (sound only) still gets a window to show its name on.
 constexpr QSize kNoPictureSize{480, 270};
 
@@ -419,7 +424,7 @@ void AppController::viewItem() {
     }
     mov_ = std::move(opened);
     const QString path = QString::fromStdString(entry.name);
-    const double start = startPosition(path, *mov_);
+    const double start = startPosition(path, mov_->record());
     if (start > 0) {
         const double scale = double(toolbox::GetMovieTimeScale(mov_->record()));
         toolbox::SetMovieTimeValue(mov_->record(), toolbox::TimeValue(std::llround(start * scale)));
@@ -470,7 +475,7 @@ void AppController::startNextViewOf(const QString& path, double seconds) {
     startNextSeconds_ = seconds;
 }
 
-double AppController::startPosition(const QString& path, const CLMovie& movie) {
+double AppController::startPosition(const QString& path, toolbox::Movie movie) {
     double start = 0;
     if (!startNextPath_.isEmpty() && startNextPath_ == path) {
         start = startNextSeconds_;
@@ -479,7 +484,7 @@ double AppController::startPosition(const QString& path, const CLMovie& movie) {
         start = startAt_(path);
     }
     // Started in its last second a movie would end at once and move the playlist on.
-    const double length = double(movie.duration()) / double(std::max(1L, movie.timeScale()));
+    const double length = inSeconds(movie, toolbox::GetMovieDuration(movie));
     return std::isfinite(start) && start > 0 && start < length - 1 ? start : 0;
 }
 
@@ -725,14 +730,13 @@ QString AppController::shownPath() const {
 double AppController::shownSeconds() const {
     if (!view_ || !view_->movie()) return 0;
     const toolbox::Movie movie = view_->movie().get();
-    return double(toolbox::GetMovieTime(movie, nullptr)) /
-           double(std::max(1, toolbox::GetMovieTimeScale(movie)));
+    return inSeconds(movie, toolbox::GetMovieTime(movie, nullptr));
 }
 
 double AppController::shownLength() const {
     if (!view_ || !view_->movie()) return 0;
     const toolbox::Movie movie = view_->movie().get();
-    return double(toolbox::GetMovieDuration(movie)) / double(std::max(1, toolbox::GetMovieTimeScale(movie)));
+    return inSeconds(movie, toolbox::GetMovieDuration(movie));
 }
 
 float AppController::floatValue(const QSlider* slider) {

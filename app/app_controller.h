@@ -197,7 +197,7 @@ private:
     MovieView& movieView();
     void stopShownMovie();
     void leaveShownMovie();
-    double startPosition(const QString& path, const CLMovie& movie);
+    double startPosition(const QString& path, toolbox::Movie movie);
     void viewRow(int row);
     void showPosition();
     void setTimeSlider(float fraction);
