@@ -219,8 +219,7 @@ void MpvPlayer::load(const std::string& path, double startSeconds) {
     stepTimer_.stop();
     backwardCheck_.stop();
     if (mpv_) {
-        setProperty(mpv::kPause,
-                    pausedWanted_ ? "yes" : "no");  // played at once if asked before it could load
+        askPause(pausedWanted_);  // played at once if asked before it could load
         setProperty(mpv::kPlayDirection, "forward");
         setProperty(mpv::kSpeed, "1");
         // Whatever mpv still reports of the file being replaced comes before
@@ -270,7 +269,12 @@ void MpvPlayer::setProperty(const char* name, const char* value) {
     if (mpv_) mpv_set_property_async(mpv_, tag(name), name, MPV_FORMAT_STRING, &value);
 }
 
-bool MpvPlayer::playing() const { return stepping_ || (!paused_ && !(eof_ && forward_)); }
+void MpvPlayer::askPause(bool paused) {
+    pause_.asked(paused);
+    setProperty(mpv::kPause, paused ? "yes" : "no");
+}
+
+bool MpvPlayer::playing() const { return stepping_ || (!pause_.paused() && !(eof_ && forward_)); }
 
 void MpvPlayer::setPaused(bool paused) {
     if (paused) {
@@ -278,8 +282,8 @@ void MpvPlayer::setPaused(bool paused) {
         stepTimer_.stop();
         backwardCheck_.stop();
     }
-    paused_ = pausedWanted_ = paused;
-    setProperty(mpv::kPause, paused ? "yes" : "no");
+    pausedWanted_ = paused;
+    askPause(paused);
 }
 
 void MpvPlayer::setRate(double rate) {
@@ -323,7 +327,7 @@ void MpvPlayer::checkBackward() {
 
 void MpvPlayer::startStepping(double from) {
     setProperty(mpv::kPlayDirection, "forward");
-    setProperty(mpv::kPause, "yes");
+    askPause(true);
     stepping_ = true;
     stepTarget_ = std::max(0.0, from) + std::fabs(rate_) * kStepMilliseconds / 1000.0;
     stepBackward();
@@ -340,7 +344,7 @@ void MpvPlayer::stepBackward() {
         // At the beginning rewinding stops, as backwards playback would.
         stepping_ = false;
         stepTimer_.stop();
-        paused_ = true;
+        pause_.stopped();
     }
 }
 
@@ -431,6 +435,9 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
             break;
         case MPV_EVENT_COMMAND_REPLY:
         case MPV_EVENT_SET_PROPERTY_REPLY:
+            if (event.event_id == MPV_EVENT_SET_PROPERTY_REPLY &&
+                tagName(event.reply_userdata) == mpv::kPause)
+                pause_.answered();
             if (event.error >= 0) break;
             log(std::string("mpv: ") + tagName(event.reply_userdata) + ": " + mpv_error_string(event.error));
             if (tagName(event.reply_userdata) == mpv::kLoadFile) {
@@ -463,7 +470,7 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
                 }
             } else if (property->format == MPV_FORMAT_FLAG) {
                 const bool value = *static_cast<const int*>(property->data) != 0;
-                if (name == mpv::kPause && !stepping_) paused_ = value;
+                if (name == mpv::kPause && !stepping_) pause_.reported(value);
                 if (name == mpv::kVideoOutputConfigured) videoOutputOpen_ = value;
                 if (name == mpv::kEofReached) {
                     eof_ = value;
@@ -546,7 +553,7 @@ void MpvPlayer::noteStart() {
 
 void MpvPlayer::endedInError() {
     eof_ = true;
-    paused_ = true;
+    pause_.stopped();
     atEnd(true);
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/pause_state.h"
 #include "platform/toolbox.h"
 #include "platform/track_info.h"
 
@@ -46,7 +47,7 @@ public:
     void load(const std::string& path, double startSeconds = 0);
 
     void setPaused(bool paused);
-    bool paused() const { return paused_; }
+    bool paused() const { return pause_.paused(); }
     bool playing() const;
     double rate() const { return rate_; }
     void setRate(double rate);
@@ -95,6 +96,7 @@ private:
     void stepBackward();
     void startStepping(double from);
     void setProperty(const char* name, const char* value);
+    void askPause(bool paused);
     void setPosition(double seconds);
     void chooseTracks(std::uint64_t hookId);
     std::vector<TrackInfo> readTracks();
@@ -110,7 +112,7 @@ private:
 
     std::atomic<double> position_{0};
     std::atomic<double> duration_{0};
-    std::atomic<bool> paused_{true};
+    PauseState pause_;
     bool pausedWanted_ = true;  // as last asked on the main thread, for a file loaded later
     std::atomic<bool> eof_{false};
     std::mutex loadMutex_;

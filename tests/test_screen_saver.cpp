@@ -114,10 +114,12 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(c().selectedRow(), 2, 15000);
             QTRY_VERIFY_WITH_TIMEOUT(!ui().viewerWindow->isVisible(), 15000);
             QTRY_VERIFY(!inhibitor.held());
+            // Joined, so that a failure shows what the stand-in saw.
             if (mock)
-                QTRY_COMPARE(mock->events(),
+                QTRY_COMPARE(mock->events().join(", "),
                              QStringList({QString(k.taken).arg(1), QString(k.released).arg(1),
-                                          QString(k.taken).arg(2), QString(k.released).arg(2)}));
+                                          QString(k.taken).arg(2), QString(k.released).arg(2)})
+                                 .join(", "));
             QVERIFY(saidOnce(k.means));
         }
     }
