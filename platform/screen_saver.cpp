@@ -1,8 +1,9 @@
 #include "platform/screen_saver.h"
 
+#include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QDBusReply>
+#include <QDBusPendingCallWatcher>
 #include <QGuiApplication>
 #include <QVariantMap>
 
@@ -26,12 +27,12 @@ ScreenSaverInhibitor::ScreenSaverInhibitor(QDBusConnection bus, QObject* parent)
     : QObject(parent), bus_(std::move(bus)) {
     releaseTimer_.setSingleShot(true);
     releaseTimer_.setInterval(kReleaseDelayMilliseconds);
-    connect(&releaseTimer_, &QTimer::timeout, this, &ScreenSaverInhibitor::release);
+    connect(&releaseTimer_, &QTimer::timeout, this, [this] { release(false); });
     x11Timer_.setInterval(kX11ResetMilliseconds);
     connect(&x11Timer_, &QTimer::timeout, this, &ScreenSaverInhibitor::resetX11);
 }
 
-ScreenSaverInhibitor::~ScreenSaverInhibitor() { release(); }
+ScreenSaverInhibitor::~ScreenSaverInhibitor() { release(true); }
 
 const char* ScreenSaverInhibitor::name(Means means) {
     switch (means) {
@@ -48,22 +49,64 @@ const char* ScreenSaverInhibitor::name(Means means) {
 }
 
 void ScreenSaverInhibitor::setWanted(bool wanted) {
+    wanted_ = wanted;
     if (wanted) {
         releaseTimer_.stop();
-        if (!held()) acquire();
+        if (!held() && !asking_) tryFrom(Means::ScreenSaver);
     } else if (held() && !releaseTimer_.isActive()) {
         releaseTimer_.start();
     }
 }
 
-void ScreenSaverInhibitor::acquire() {
+// Each means in turn, from the given one. The bus is never waited on: a desktop
+// service slow to answer must not hold the interface up.
+void ScreenSaverInhibitor::tryFrom(Means first) {
     if (triedAndFailed_) return;  // said once; asking again every second would change nothing
-    if (inhibitScreenSaver())
-        means_ = Means::ScreenSaver;
-    else if (inhibitPortal())
-        means_ = Means::Portal;
-    else if (inhibitX11())
-        means_ = Means::X11;
+    if (first <= Means::ScreenSaver) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
+            QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("Inhibit"));
+        call << QStringLiteral("Reel") << kReason;
+        if (ask(call, Means::ScreenSaver)) return;
+    }
+    if (first <= Means::Portal) {
+        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
+                                                           QStringLiteral("/org/freedesktop/portal/desktop"),
+                                                           QStringLiteral("org.freedesktop.portal.Inhibit"),
+                                                           QStringLiteral("Inhibit"));
+        constexpr uint kIdle = 8;
+        call << QString() << kIdle << QVariantMap{{QStringLiteral("reason"), kReason}};
+        if (ask(call, Means::Portal)) return;
+    }
+    took(inhibitX11() ? Means::X11 : Means::None);
+}
+
+bool ScreenSaverInhibitor::ask(const QDBusMessage& call, Means means) {
+    if (!bus_.isConnected()) return false;
+    asking_ = true;
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMilliseconds), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, means] {
+        watcher->deleteLater();
+        asking_ = false;
+        const QDBusMessage reply = watcher->reply();
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+            // Refused, absent or silent: the next means, unless it is no longer wanted.
+            if (wanted_) tryFrom(Means(int(means) + 1));
+            return;
+        }
+        if (means == Means::ScreenSaver)
+            cookie_ = reply.arguments().constFirst().toUInt();
+        else
+            portalHandle_ = qdbus_cast<QDBusObjectPath>(reply.arguments().constFirst()).path();
+        took(means);
+    });
+    return true;
+}
+
+void ScreenSaverInhibitor::took(Means means) {
+    means_ = means;
+    // Let go as setWanted would have, had it come after the answer.
+    if (held() && !wanted_) releaseTimer_.start();
     if (means_ == logged_) return;
     logged_ = means_;
     if (means_ == Means::None) {
@@ -74,24 +117,21 @@ void ScreenSaverInhibitor::acquire() {
     }
 }
 
-void ScreenSaverInhibitor::release() {
+void ScreenSaverInhibitor::release(bool wait) {
     releaseTimer_.stop();
+    QDBusMessage call;
     switch (means_) {
-        case Means::ScreenSaver: {
-            QDBusMessage call = QDBusMessage::createMethodCall(
+        case Means::ScreenSaver:
+            call = QDBusMessage::createMethodCall(
                 QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
                 QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("UnInhibit"));
             call << cookie_;
-            bus_.call(call, QDBus::Block, kCallTimeoutMilliseconds);
             break;
-        }
-        case Means::Portal: {
-            QDBusMessage call = QDBusMessage::createMethodCall(
+        case Means::Portal:
+            call = QDBusMessage::createMethodCall(
                 QStringLiteral("org.freedesktop.portal.Desktop"), portalHandle_,
                 QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Close"));
-            bus_.call(call, QDBus::Block, kCallTimeoutMilliseconds);
             break;
-        }
         case Means::X11:
             x11Timer_.stop();
             x11Resume(dpmsWasOn_);
@@ -100,31 +140,12 @@ void ScreenSaverInhibitor::release() {
             break;
     }
     means_ = Means::None;
-}
-
-bool ScreenSaverInhibitor::inhibitScreenSaver() {
-    if (!bus_.isConnected()) return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
-        QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("Inhibit"));
-    call << QStringLiteral("Reel") << kReason;
-    const QDBusReply<uint> reply = bus_.call(call, QDBus::Block, kCallTimeoutMilliseconds);
-    if (!reply.isValid()) return false;
-    cookie_ = reply.value();
-    return true;
-}
-
-bool ScreenSaverInhibitor::inhibitPortal() {
-    if (!bus_.isConnected()) return false;
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-        QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
-    constexpr uint kIdle = 8;
-    call << QString() << kIdle << QVariantMap{{QStringLiteral("reason"), kReason}};
-    const QDBusReply<QDBusObjectPath> reply = bus_.call(call, QDBus::Block, kCallTimeoutMilliseconds);
-    if (!reply.isValid()) return false;
-    portalHandle_ = reply.value().path();
-    return true;
+    if (call.type() != QDBusMessage::MethodCallMessage) return;
+    // At the end the message must leave before the process does.
+    if (wait)
+        bus_.call(call, QDBus::Block, kCallTimeoutMilliseconds);
+    else
+        bus_.send(call);
 }
 
 bool ScreenSaverInhibitor::inhibitX11() {

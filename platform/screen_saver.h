@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -30,14 +31,16 @@ public:
     static const char* name(Means means);
 
 private:
-    void acquire();
-    void release();
-    bool inhibitScreenSaver();
-    bool inhibitPortal();
+    void tryFrom(Means first);
+    bool ask(const QDBusMessage& call, Means means);
+    void took(Means means);
+    void release(bool wait);
     bool inhibitX11();
     void resetX11();
 
     QDBusConnection bus_;
+    bool wanted_ = false;
+    bool asking_ = false;  // an answer from the bus is awaited
     Means means_ = Means::None;
     Means logged_ = Means::None;
     bool triedAndFailed_ = false;

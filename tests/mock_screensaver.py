@@ -4,7 +4,8 @@
 Serves org.freedesktop.ScreenSaver Inhibit/UnInhibit as desktops do, drops
 the inhibitions of a client whose bus name vanishes, and answers a test
 interface with what it holds and what happened, in order. With --portal it
-serves the desktop portal's Inhibit instead (or as well, with --both).
+serves the desktop portal's Inhibit instead (or as well, with --both); with
+--silent its screen saver never answers Inhibit, as a hung desktop would.
 """
 import argparse
 import sys
@@ -59,6 +60,7 @@ class ScreenSaver(dbus.service.Object):
         self.held = {}  # cookie -> sender
         self.most = 0
         self.events = []
+        self.silent = False
         bus.add_signal_receiver(self.owner_changed, "NameOwnerChanged", "org.freedesktop.DBus")
 
     def take(self, sender, what, detail):
@@ -85,9 +87,12 @@ class ScreenSaver(dbus.service.Object):
         if dropped:
             self.events.append("vanished %s" % name)
 
-    @dbus.service.method(NAME, in_signature="ss", out_signature="u", sender_keyword="sender")
-    def Inhibit(self, application, reason, sender=None):
-        return self.take(sender, "inhibit", application)
+    @dbus.service.method(NAME, in_signature="ss", out_signature="u", sender_keyword="sender",
+                         async_callbacks=("reply", "error"))
+    def Inhibit(self, application, reason, sender=None, reply=None, error=None):
+        if self.silent:
+            return  # a hung desktop: the call is never answered
+        reply(self.take(sender, "inhibit", application))
 
     @dbus.service.method(NAME, in_signature="u", out_signature="", sender_keyword="sender")
     def UnInhibit(self, cookie, sender=None):
@@ -110,11 +115,13 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--portal", action="store_true", help="the portal only")
     parser.add_argument("--both", action="store_true", help="the screen saver and the portal")
+    parser.add_argument("--silent", action="store_true", help="the screen saver never answers Inhibit")
     args = parser.parse_args()
     DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
     # The test interface is always at the screen saver's path, under a name of its own.
     service = ScreenSaver(bus)
+    service.silent = args.silent
     names = [dbus.service.BusName(TEST, bus)]
     if not args.portal:
         names.append(dbus.service.BusName(NAME, bus))

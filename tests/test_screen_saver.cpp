@@ -124,6 +124,20 @@ private slots:
         }
     }
 
+    // A screen saver that never answers holds nothing up: once the call gives up, the portal serves.
+    void aSilentScreenSaverHoldsNothingUp() {
+        MockScreenSaver mock({"--both", "--silent"});
+        QVERIFY(mock.ready());
+        platform::ScreenSaverInhibitor inhibitor(QDBusConnection::sessionBus());
+        inhibitor.setWanted(true);
+        QVERIFY(!inhibitor.held());  // returned without the answer
+        QTRY_VERIFY_WITH_TIMEOUT(inhibitor.held(), 15000);
+        QCOMPARE(inhibitor.means(), platform::ScreenSaverInhibitor::Means::Portal);
+        inhibitor.setWanted(false);
+        QTRY_VERIFY(!inhibitor.held());
+        QTRY_COMPARE(mock.events().join(", "), QString("portal-inhibit 1 flags=8, close 1"));
+    }
+
     // A player quit from the desktop lets go before it ends.
     void aPlayerQuitFromTheDesktopLetsGo() {
         MockScreenSaver mock;
