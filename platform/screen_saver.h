@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QDBusConnection>
-#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <string>
+
+class QDBusMessage;
 
 namespace reel::platform {
 
