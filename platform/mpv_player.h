@@ -47,7 +47,6 @@ public:
     void load(const std::string& path, double startSeconds = 0);
 
     void setPaused(bool paused);
-    bool paused() const { return pause_.paused(); }
     bool playing() const;
     double rate() const { return rate_; }
     void setRate(double rate);

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
+#include <string_view>
 
 #include "platform/pause_state.h"
 
@@ -17,40 +17,23 @@ TEST(PauseState, ReportsCountOnlyOnceEveryRequestIsAnswered) {
         const char* steps;
         const char* paused;
     } cases[] = {
-        {"asked, answered, then reported", "g A G", "000"},
-        {"mpv pauses by itself at a file's end", "g A P", "001"},
+        {"asked, answered, then reported", "gAG", "000"},
+        {"mpv pauses by itself at a file's end", "gAP", "001"},
         // The last movie's end is told after the next movie was asked to play.
-        {"a pause told after going was asked", "p A g P A G", "110000"},
-        {"paused and played quickly: the first report is passed over", "p g P A A G", "100000"},
-        {"a report once all is answered counts again", "p g A A P", "10001"},
-        {"more answers than requests do not hide later ones", "A A g P A P", "110001"},
-        {"nothing can play, whatever was asked", "g S", "01"},
+        {"a pause told after going was asked", "pAgPAG", "110000"},
+        {"paused and played quickly: the first report is passed over", "pgPAAG", "100000"},
+        {"a report once all is answered counts again", "pgAAP", "10001"},
+        {"more answers than requests do not hide later ones", "AAgPAP", "110001"},
+        {"nothing can play, whatever was asked", "gS", "01"},
     };
     for (const auto& c : cases) {
         PauseState state;
-        std::istringstream steps(c.steps);
-        std::string step, seen;
-        while (steps >> step) {
-            switch (step[0]) {
-                case 'p':
-                    state.asked(true);
-                    break;
-                case 'g':
-                    state.asked(false);
-                    break;
-                case 'A':
-                    state.answered();
-                    break;
-                case 'P':
-                    state.reported(true);
-                    break;
-                case 'G':
-                    state.reported(false);
-                    break;
-                case 'S':
-                    state.stopped();
-                    break;
-            }
+        std::string seen;
+        for (const char step : std::string_view(c.steps)) {
+            if (step == 'p' || step == 'g') state.asked(step == 'p');
+            if (step == 'P' || step == 'G') state.reported(step == 'P');
+            if (step == 'A') state.answered();
+            if (step == 'S') state.stopped();
             seen += state.paused() ? '1' : '0';
         }
         EXPECT_EQ(seen, c.paused) << c.what;
